@@ -1,0 +1,50 @@
+#include "engine/failure.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <cstring>
+#endif
+
+namespace dxflist {
+
+std::string pathText(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+#ifdef _WIN32
+std::string osErrorText(unsigned long code) {
+    wchar_t* buffer = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::wstring text = length ? std::wstring(buffer, length) : std::wstring();
+    if (buffer) LocalFree(buffer);
+    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' '))
+        text.pop_back();
+    if (text.empty()) return "error " + std::to_string(code);
+    return pathText(std::filesystem::path(text));
+}
+#else
+std::string osErrorText(unsigned long code) {
+    return std::strerror(static_cast<int>(code));
+}
+#endif
+
+void throwFileFailure(std::string_view what, const std::filesystem::path& file,
+                      unsigned long osError) {
+    throwFileFailure(what, file, osErrorText(osError));
+}
+
+void throwFileFailure(std::string_view what, const std::filesystem::path& file,
+                      std::string_view reason) {
+    std::string message(what);
+    message += "\n\nファイル: ";
+    message += pathText(file);
+    message += "\n理由: ";
+    message += reason;
+    throw Failure(message);
+}
+
+}  // namespace dxflist

@@ -1,0 +1,31 @@
+#pragma once
+// Failures: exceptions whose message tells the user what failed, on which file, and why.
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace dxflist {
+
+// A failure that abandons the command; its what() is UTF-8 text meant for the user.
+class Failure : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// The path as UTF-8 text, for messages and captions.
+std::string pathText(const std::filesystem::path& path);
+
+// The platform's description of an error number (errno on POSIX, GetLastError on Windows).
+std::string osErrorText(unsigned long code);
+
+// Throws a Failure saying what was being done to which file, with the OS reason.
+[[noreturn]] void throwFileFailure(std::string_view what, const std::filesystem::path& file,
+                                   unsigned long osError);
+
+// Throws a Failure about a file that needs no OS reason.
+[[noreturn]] void throwFileFailure(std::string_view what, const std::filesystem::path& file,
+                                   std::string_view reason);
+
+}  // namespace dxflist

@@ -1,0 +1,56 @@
+#pragma once
+// The two interfaces through which the engine reaches the platform.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace dxflist {
+
+// Message-box styles, named by the Windows message-box flag values.
+enum MsgBoxStyle : int {
+    kMsgBoxOk = 0,              // OK button, no icon
+    kMsgBoxYesNoQuestion = 36,  // Yes and No buttons, question icon
+    kMsgBoxOkInformation = 64,  // OK button, information icon
+};
+// Answers a message box can give; Yes is the only one the program tests.
+inline constexpr int kAnswerOk = 1;
+inline constexpr int kAnswerCancel = 2;
+inline constexpr int kAnswerYes = 6;
+inline constexpr int kAnswerNo = 7;
+
+// The platform operations the engine needs; the main window realises them.
+class HostServices {
+  public:
+    virtual ~HostServices() = default;
+    // Shows the UTF-8 text as the main window's caption.
+    virtual void setCaption(std::string_view utf8) = 0;
+    // Lets pending window events (menu commands included) run, then returns.
+    virtual void doEvents() = 0;
+    // Shows a modal box under the application title and returns the button pressed.
+    virtual int msgBox(std::string_view utf8, int style) = 0;
+    // The second of the minute (0-59) of the current time of day.
+    virtual int currentSecond() = 0;
+};
+
+// The running program's metadata. Texts are UTF-8.
+struct AppInfo {
+    std::string EXEName;         // base name of the executable, without extension
+    std::filesystem::path Path;  // the folder that holds the executable
+    std::uint16_t Major = 0;
+    std::uint16_t Minor = 0;
+    std::uint16_t Revision = 0;
+    std::string CompanyName;
+    std::string Comments;
+    std::string FileDescription;
+    std::string LegalCopyright;
+    std::string ProductName;
+    std::string LegalTrademarks;
+};
+
+// The second of the minute of the time of day, as every host reports it. Time zones are whole
+// minutes away from UTC, so the epoch count gives the local second without a calendar lookup.
+int secondOfMinuteNow();
+
+}  // namespace dxflist

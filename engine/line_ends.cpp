@@ -1,0 +1,119 @@
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "engine/dxflist.h"
+#include "engine/failure.h"
+#include "engine/listing_writer.h"
+#include "engine/os_file.h"
+
+namespace dxflist {
+namespace {
+
+constexpr std::size_t kChunk = std::size_t{1} << 20;
+
+// Whether the first line, up to the first CR, holds an LF. Reading the first line of an empty
+// file is reading past its end.
+bool firstLineHasLf(const std::filesystem::path& selFn) {
+    InputFile in(selFn);
+    auto buffer = std::make_unique_for_overwrite<char[]>(kChunk);
+    bool any = false;
+    for (;;) {
+        const std::size_t got = in.read(buffer.get(), kChunk);
+        if (got == 0) break;
+        any = true;
+        const void* cr = std::memchr(buffer.get(), '\r', got);
+        const std::size_t upTo = cr ? static_cast<const char*>(cr) - buffer.get() : got;
+        if (std::memchr(buffer.get(), '\n', upTo)) return true;
+        if (cr) return false;
+    }
+    if (!any)
+        throwFileFailure("ファイルの終わりを越えて読み込もうとしました。", selFn,
+                         "ファイルが空です（0 バイト）。");
+    return false;
+}
+
+// Copies the first line of selFn to `to` with every LF made CR LF, then one CR LF. Returns
+// whether the first line ended at a CR, that is whether more of the file follows it.
+bool writeCrLfCopy(const std::filesystem::path& selFn, const std::filesystem::path& to) {
+    InputFile in(selFn);
+    TextWriter out(to);
+    auto buffer = std::make_unique_for_overwrite<char[]>(kChunk);
+    bool endedAtCr = false;
+    for (;;) {
+        const std::size_t got = in.read(buffer.get(), kChunk);
+        if (got == 0) break;
+        const char* cr = static_cast<const char*>(std::memchr(buffer.get(), '\r', got));
+        const char* stop = cr ? cr : buffer.get() + got;
+        for (const char* p = buffer.get(); p < stop;) {
+            const char* lf = static_cast<const char*>(std::memchr(p, '\n', stop - p));
+            if (!lf) {
+                out.put(std::string_view(p, stop - p));
+                break;
+            }
+            out.put(std::string_view(p, lf - p));
+            out.endLine();
+            p = lf + 1;
+        }
+        if (cr) {
+            endedAtCr = true;
+            break;
+        }
+    }
+    out.endLine();
+    out.finish();
+    return endedAtCr;
+}
+
+// Removes a half-written copy unless it was moved into place.
+class TempFileGuard {
+  public:
+    explicit TempFileGuard(std::filesystem::path path) : path_(std::move(path)) {}
+    ~TempFileGuard() {
+        std::error_code ignored;
+        if (!released_) std::filesystem::remove(path_, ignored);
+    }
+    void release() { released_ = true; }
+
+  private:
+    std::filesystem::path path_;
+    bool released_ = false;
+};
+
+}  // namespace
+
+std::filesystem::path copyPath(const AppInfo& app) {
+    return app.Path / "unix.dxf";
+}
+
+std::filesystem::path prepareLineEnds(const std::filesystem::path& selFn, HostServices& host,
+                                      const AppInfo& app) {
+    if (!firstLineHasLf(selFn)) return selFn;
+
+    // The copy is written under another name and renamed into place, so that a failure never
+    // leaves a damaged "unix.dxf", and so that "unix.dxf" itself can be the chosen file.
+    const std::filesystem::path copy = copyPath(app);
+    std::filesystem::path temp = copy;
+    temp += ".tmp";
+    TempFileGuard guard(temp);
+    const bool endedAtCr = writeCrLfCopy(selFn, temp);
+    if (endedAtCr && sameFile(selFn, copy)) {
+        // Rewriting the copy from its own first line would drop everything after its first
+        // CR: read it as it is.
+        return selFn;
+    }
+    replaceFile(temp, copy);
+    guard.release();
+
+    std::string text = "\r\n\r\n";
+    text +=
+        "指定されたファイルはUNIXの改行コード(0A)"
+        "が使用されていたので、一時ファイルを作成しました。";
+    text += "\r\n\r\n";
+    text += "一時ファイル名 : ";
+    text += pathText(copy);
+    host.msgBox(text, kMsgBoxOk);
+    return copy;
+}
+
+}  // namespace dxflist

@@ -1,0 +1,130 @@
+#include "engine/line_reader.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "engine/failure.h"
+
+namespace dxflist {
+
+LineReader::LineReader(InputFile& file, std::size_t chunk)
+    : file_(file),
+      chunk_(chunk),
+      capacity_(2 * chunk),
+      buffer_(std::make_unique_for_overwrite<char[]>(2 * chunk)) {}
+
+bool LineReader::atEnd() {
+    return begin_ == end_ && !fill();
+}
+
+// Reads more bytes behind the data, keeping the current in-memory line. The kept bytes never
+// exceed a chunk plus its CR, so at least a chunk of room is left after moving them down.
+bool LineReader::fill() {
+    const std::size_t keep = longLine_ ? begin_ : std::min(lineStart_, begin_);
+    if (capacity_ - end_ < chunk_ && keep > 0) {
+        std::memmove(buffer_.get(), buffer_.get() + keep, end_ - keep);
+        begin_ -= keep;
+        end_ -= keep;
+        lineStart_ -= std::min(lineStart_, keep);
+        bufferStart_ += keep;
+    }
+    const std::size_t got = file_.read(buffer_.get() + end_, capacity_ - end_);
+    end_ += got;
+    return got > 0;
+}
+
+void LineReader::consumeTerminator(std::size_t crIndex) {
+    begin_ = crIndex + 1;
+    if (begin_ == end_ && !fill()) return;
+    if (buffer_[begin_] == '\n') ++begin_;
+}
+
+void LineReader::readLine() {
+    if (atEnd())
+        throwFileFailure(
+            "ファイルの終わりを越えて読み込もうとしました。", file_.path(),
+            "読み込む行が残っていません（空のファイルか、読み込み中に短くなったファイルです）。");
+    longLine_ = false;
+    lineStart_ = begin_;
+    std::size_t scanFrom = begin_;
+    for (;;) {
+        const std::size_t limit = std::min(end_, lineStart_ + chunk_ + 1);
+        const void* cr = std::memchr(buffer_.get() + scanFrom, '\r', limit - scanFrom);
+        if (cr) {
+            const std::size_t crIndex = static_cast<const char*>(cr) - buffer_.get();
+            lineSize_ = crIndex - lineStart_;
+            consumeTerminator(crIndex);
+            return;
+        }
+        if (end_ - lineStart_ > chunk_) {
+            readLongLine();
+            return;
+        }
+        scanFrom = end_ - lineStart_;  // as an offset: fill() may move the line down
+        if (!fill()) {
+            lineSize_ = end_ - lineStart_;
+            begin_ = end_;
+            return;
+        }
+        scanFrom += lineStart_;
+    }
+}
+
+// A line longer than a chunk streams past: only its place in the file and what the numeric
+// test and trimming need are kept.
+void LineReader::readLongLine() {
+    longLine_ = true;
+    region_ = {bufferStart_ + lineStart_, 0};
+    leadingSpaces_ = 0;
+    trailingSpaces_ = 0;
+    onlySpacesSoFar_ = true;
+    numeric_ = NumericScanner();
+    for (;;) {
+        const void* cr = std::memchr(buffer_.get() + begin_, '\r', end_ - begin_);
+        const std::size_t stop = cr ? static_cast<const char*>(cr) - buffer_.get() : end_;
+        summarise(buffer_.get() + begin_, stop - begin_);
+        if (cr) {
+            consumeTerminator(stop);
+            return;
+        }
+        begin_ = end_;
+        if (!fill()) return;
+    }
+}
+
+void LineReader::summarise(const char* data, std::size_t size) {
+    region_.size += size;
+    numeric_.feed(data, size);
+    std::size_t lead = 0;
+    while (onlySpacesSoFar_ && lead < size && data[lead] == ' ') ++lead;
+    leadingSpaces_ += lead;
+    if (lead < size) onlySpacesSoFar_ = false;
+    std::size_t trail = 0;
+    while (trail < size && data[size - 1 - trail] == ' ') ++trail;
+    trailingSpaces_ = trail == size ? trailingSpaces_ + size : trail;
+}
+
+TextRef LineReader::line() const {
+    if (longLine_) return TextRef{{}, region_, true};
+    return TextRef{{buffer_.get() + lineStart_, lineSize_}, {}, false};
+}
+
+TextRef LineReader::trimmedLine() const {
+    if (!longLine_) {
+        std::string_view text(buffer_.get() + lineStart_, lineSize_);
+        const std::size_t first = text.find_first_not_of(' ');
+        if (first == std::string_view::npos) return {};
+        return TextRef{text.substr(first, text.find_last_not_of(' ') - first + 1), {}, false};
+    }
+    if (onlySpacesSoFar_) return {};
+    const FileRegion trimmed{region_.offset + leadingSpaces_,
+                             region_.size - leadingSpaces_ - trailingSpaces_};
+    return TextRef{{}, trimmed, true};
+}
+
+bool LineReader::lineIsNumeric() const {
+    if (longLine_) return numeric_.numeric();
+    return isNumeric(std::string_view(buffer_.get() + lineStart_, lineSize_));
+}
+
+}  // namespace dxflist

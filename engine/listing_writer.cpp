@@ -1,0 +1,110 @@
+#include "engine/listing_writer.h"
+
+#include <algorithm>
+
+namespace dxflist {
+
+TextWriter::TextWriter(const std::filesystem::path& path, std::size_t bufferSize)
+    : file_(path),
+      buffer_(std::make_unique_for_overwrite<char[]>(bufferSize)),
+      capacity_(bufferSize) {}
+
+TextWriter::~TextWriter() {
+    if (finished_) return;
+    try {
+        used_ = lineEnd_;
+        flush();
+    } catch (...) {
+        // The failure that dropped this writer is the one the user needs to hear about.
+    }
+    if (file_.written() != wholeLines_) file_.truncateNoThrow(wholeLines_);
+}
+
+void TextWriter::flush() {
+    const std::uint64_t before = file_.written();
+    try {
+        file_.write(buffer_.get(), used_);
+    } catch (...) {
+        keepWholeLines(static_cast<std::size_t>(file_.written() - before), before);
+        used_ = lineEnd_ = 0;
+        throw;
+    }
+    if (lineEnd_ > 0) wholeLines_ = before + lineEnd_;
+    used_ = lineEnd_ = 0;
+}
+
+// After a failed write: of the bytes that reached the file, keep the whole lines. Written text
+// has no CR but in its line ends, so CR LF marks them.
+void TextWriter::keepWholeLines(std::size_t reached, std::uint64_t before) {
+    for (std::size_t i = std::min(reached, lineEnd_); i >= 2; --i) {
+        if (buffer_[i - 2] == '\r' && buffer_[i - 1] == '\n') {
+            wholeLines_ = before + i;
+            break;
+        }
+    }
+    file_.truncateNoThrow(wholeLines_);
+}
+
+void TextWriter::putSlow(std::string_view bytes) {
+    while (!bytes.empty()) {
+        if (used_ == capacity_) flush();
+        const std::size_t n = std::min(bytes.size(), capacity_ - used_);
+        std::memcpy(buffer_.get() + used_, bytes.data(), n);
+        used_ += n;
+        bytes.remove_prefix(n);
+    }
+}
+
+void TextWriter::putRegion(const FileRegion& region) {
+    std::uint64_t offset = region.offset;
+    std::uint64_t left = region.size;
+    while (left > 0) {
+        if (used_ == capacity_) flush();
+        const std::size_t n =
+            static_cast<std::size_t>(std::min<std::uint64_t>(left, capacity_ - used_));
+        source_->readAt(offset, buffer_.get() + used_, n);
+        used_ += n;
+        offset += n;
+        left -= n;
+    }
+}
+
+void TextWriter::put(const TextRef& text) {
+    if (text.inFile)
+        putRegion(text.region);
+    else
+        put(text.mem);
+}
+
+void TextWriter::put(const Rope& text) {
+    std::string_view mem = text.mem();
+    std::size_t done = 0;
+    for (const Rope::Splice& splice : text.splices()) {
+        put(mem.substr(done, splice.at - done));
+        putRegion(splice.region);
+        done = splice.at;
+    }
+    put(mem.substr(done));
+}
+
+void TextWriter::putLineNumber(std::int32_t number) {
+    char digits[12];
+    char* first = digits + sizeof digits;
+    auto value = static_cast<std::uint32_t>(number);
+    do {
+        *--first = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    while (digits + sizeof digits - first < 6) *--first = '0';
+    put(std::string_view(first, static_cast<std::size_t>(digits + sizeof digits - first)));
+    put(":");
+}
+
+void TextWriter::finish() {
+    lineEnd_ = used_;  // what is buffered now is meant to be written, whole or not
+    flush();
+    finished_ = true;
+    file_.close();
+}
+
+}  // namespace dxflist

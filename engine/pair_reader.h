@@ -1,0 +1,58 @@
+#pragma once
+// Reads the source as group pairs: a numeric code line, then a value line. Lines are counted
+// as they are consumed, and where the file ends the matching report goes into the listing.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "engine/annotate.h"
+#include "engine/cp932.h"
+#include "engine/line_reader.h"
+#include "engine/listing_writer.h"
+
+namespace dxflist {
+
+// A 32-bit line count that fails instead of passing 2,147,483,647.
+class LineCounter {
+  public:
+    explicit LineCounter(const std::filesystem::path& file, std::int32_t start = 0)
+        : file_(file), value_(start) {}
+    std::int32_t value() const { return value_; }
+    std::int32_t next();
+
+  private:
+    std::filesystem::path file_;
+    std::int32_t value_;
+};
+
+class PairReader {
+  public:
+    PairReader(InputFile& source, TextWriter& listing, const ListingTexts& texts,
+               std::size_t chunk = LineReader::kDefaultChunk);
+
+    // Reads the next pair. Returns false when the file ended on the way; the end-of-file
+    // report is then written and there is no pair to process.
+    bool next();
+    // True when no unread byte is left.
+    bool atEnd() { return lines_.atEnd(); }
+    // The current pair; valid until the next call of next() or atEnd().
+    GroupPair pair() const { return GroupPair{grpCode_, lines_.line(), codeLine_}; }
+    std::int32_t lineCnt() const { return lineCnt_.value(); }
+
+  private:
+    void report(const std::string& text);
+    void keepTrimmedCode();
+
+    InputFile& source_;
+    TextWriter& listing_;
+    const ListingTexts& texts_;
+    LineReader lines_;
+    std::size_t chunk_;
+    LineCounter lineCnt_;
+    std::int32_t codeLine_ = 0;
+    std::string codeBytes_;
+    TextRef grpCode_;
+};
+
+}  // namespace dxflist

@@ -1,0 +1,68 @@
+#pragma once
+// Line texts that may be too long to hold: short lines stay in memory, long ones are kept as
+// regions of the source file and copied from there when they are written.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace dxflist {
+
+// Bytes of the source file, [offset, offset + size).
+struct FileRegion {
+    std::uint64_t offset = 0;
+    std::uint64_t size = 0;
+};
+
+// One line's bytes: a view into memory, or a region of the source file. A region is used only
+// for lines longer than any keyword, so a region never equals a keyword.
+struct TextRef {
+    std::string_view mem;
+    FileRegion region;
+    bool inFile = false;
+
+    static TextRef of(std::string_view bytes) {
+        TextRef text;
+        text.mem = bytes;
+        return text;
+    }
+    bool empty() const { return inFile ? region.size == 0 : mem.empty(); }
+    bool is(std::string_view text) const { return !inFile && mem == text; }
+};
+
+// An owned text built by appending lines and literals; long lines stay regions.
+class Rope {
+  public:
+    struct Splice {
+        std::size_t at;  // position in the memory bytes where the region's bytes belong
+        FileRegion region;
+    };
+
+    void clear() {
+        mem_.clear();
+        splices_.clear();
+    }
+    bool empty() const { return mem_.empty() && splices_.empty(); }
+    bool is(std::string_view text) const { return splices_.empty() && mem_ == text; }
+    void append(std::string_view text) { mem_.append(text); }
+    void append(const TextRef& text) {
+        if (text.inFile)
+            splices_.push_back({mem_.size(), text.region});
+        else
+            mem_.append(text.mem);
+    }
+    void assign(const TextRef& text) {
+        clear();
+        append(text);
+    }
+    const std::string& mem() const { return mem_; }
+    const std::vector<Splice>& splices() const { return splices_; }
+
+  private:
+    std::string mem_;
+    std::vector<Splice> splices_;
+};
+
+}  // namespace dxflist

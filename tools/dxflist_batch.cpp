@@ -1,0 +1,60 @@
+// dxflist-batch SRC APPDIR: lists SRC as the Open command does once a file is chosen, with
+// APPDIR as the application folder. Message boxes go to stderr and are answered with OK.
+// Exit status: 0 done, 2 failure (its message on stderr), 64 wrong usage.
+
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "dxflist_version.h"
+#include "engine/dxflist.h"
+#include "engine/failure.h"
+
+namespace {
+
+class BatchHost : public dxflist::HostServices {
+  public:
+    void setCaption(std::string_view) override {}
+    void doEvents() override {}
+    int msgBox(std::string_view utf8, int) override {
+        std::fprintf(stderr, "MSGBOX: %.*s\n", static_cast<int>(utf8.size()), utf8.data());
+        return dxflist::kAnswerOk;
+    }
+    int currentSecond() override { return dxflist::secondOfMinuteNow(); }
+};
+
+int run(const std::filesystem::path& src, const std::filesystem::path& appDir) {
+    dxflist::AppInfo app;
+    app.EXEName = "dxflist";
+    app.Path = std::filesystem::absolute(appDir);
+    app.Major = DXFLIST_VERSION_MAJOR;
+    app.Minor = DXFLIST_VERSION_MINOR;
+    app.Revision = DXFLIST_VERSION_PATCH;
+    app.CompanyName = DXFLIST_COMPANY_NAME;
+    app.ProductName = DXFLIST_PRODUCT_NAME;
+    BatchHost host;
+    try {
+        // The open-file dialog hands over a full path.
+        dxflist::subDXFver(std::filesystem::absolute(src), host, app);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "FAILURE: %s\n", e.what());
+        return 2;
+    }
+    return 0;
+}
+
+}  // namespace
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t** argv) {
+#else
+int main(int argc, char** argv) {
+#endif
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: dxflist-batch SRC APPDIR\n");
+        return 64;
+    }
+    return run(argv[1], argv[2]);
+}
