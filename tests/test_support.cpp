@@ -1,0 +1,78 @@
+#include "test_support.h"
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "engine/cp932.h"
+#include "engine/dxflist.h"
+
+namespace dxflist::test {
+
+TempDir::TempDir() {
+    static std::atomic<int> serial{0};
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    path_ = std::filesystem::temp_directory_path() /
+            ("dxflist-test-" + std::to_string(stamp) + "-" + std::to_string(serial++));
+    std::filesystem::create_directories(path_);
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + path.string());
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+void writeFile(const std::filesystem::path& path, std::string_view bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+AppInfo appIn(const std::filesystem::path& folder) {
+    AppInfo app;
+    app.EXEName = "dxflist";
+    app.Path = folder;
+    return app;
+}
+
+std::string crlf(std::initializer_list<std::string_view> lines) {
+    std::string text;
+    for (std::string_view line : lines) {
+        text += line;
+        text += "\r\n";
+    }
+    return text;
+}
+
+std::string listing(std::initializer_list<std::string_view> utf8Lines) {
+    std::string text;
+    for (std::string_view line : utf8Lines) {
+        text += utf8ToCp932(line);
+        text += "\r\n";
+    }
+    return text;
+}
+
+std::string listingOf(std::string_view dxf, FakeHost* host) {
+    TempDir dir;
+    writeFile(dir / "in.dxf", dxf);
+    FakeHost ownHost;
+    subDXFver(dir / "in.dxf", host ? *host : ownHost, appIn(dir.path()));
+    return readFile(dir / "output.txt");
+}
+
+std::filesystem::path dataDir() {
+    return DXFLIST_TEST_DATA_DIR;
+}
+
+}  // namespace dxflist::test

@@ -1,0 +1,91 @@
+#include "engine/listing_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <string>
+
+#include "engine/failure.h"
+#include "test_support.h"
+
+namespace dxflist {
+namespace {
+
+using test::readFile;
+using test::TempDir;
+
+TEST(TextWriterTest, LineNumbersHaveAtLeastSixDigits) {
+    TempDir dir;
+    {
+        TextWriter out(dir / "out.txt");
+        for (std::int32_t n :
+             {0, 12, 999999, 1000000, 1234567, std::numeric_limits<std::int32_t>::max()}) {
+            out.putLineNumber(n);
+            out.endLine();
+        }
+        out.finish();
+    }
+    EXPECT_EQ(readFile(dir / "out.txt"),
+              "000000:\r\n000012:\r\n999999:\r\n1000000:\r\n1234567:\r\n2147483647:\r\n");
+}
+
+// Small buffers force every path: texts longer than the buffer, regions copied from the
+// source in several reads, splices at both ends of a rope.
+TEST(TextWriterTest, WritesTextsRegionsAndRopesThroughASmallBuffer) {
+    TempDir dir;
+    test::writeFile(dir / "src.txt", "0123456789abcdefghijklmnopqrstuvwxyz");
+    InputFile source(dir / "src.txt");
+    Rope rope;
+    rope.append(TextRef{{}, {0, 10}, true});
+    rope.append(std::string_view(" , "));
+    rope.append(TextRef{{}, {10, 26}, true});
+    {
+        TextWriter out(dir / "out.txt", 7);
+        out.setRegionSource(&source);
+        out.put(std::string_view("a much longer text than the buffer"));
+        out.put(TextRef{{}, {5, 20}, true});
+        out.endLine();
+        out.put(rope);
+        out.endLine();
+        out.finish();
+    }
+    EXPECT_EQ(readFile(dir / "out.txt"),
+              "a much longer text than the buffer56789abcdefghijklmno\r\n"
+              "0123456789 , abcdefghijklmnopqrstuvwxyz\r\n");
+}
+
+// A writer dropped by a failure keeps whole lines only, even when part of an unfinished long
+// line had already been flushed.
+TEST(TextWriterTest, DroppedWriterKeepsWholeLinesOnly) {
+    TempDir dir;
+    try {
+        TextWriter out(dir / "out.txt", 8);
+        out.put(std::string_view("first"));
+        out.endLine();
+        out.put(std::string_view("second line, longer than the buffer"));
+        throw std::runtime_error("stop");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_EQ(readFile(dir / "out.txt"), "first\r\n");
+}
+
+#ifndef _WIN32
+// /dev/full refuses every write with "no space left on device".
+TEST(TextWriterTest, FullDiskIsAFailureNamingTheFile) {
+    TempDir dir;
+    std::filesystem::create_symlink("/dev/full", dir / "out.txt");
+    TextWriter out(dir / "out.txt");
+    out.put(std::string_view("text"));
+    out.endLine();
+    try {
+        out.finish();
+        FAIL() << "no failure";
+    } catch (const Failure& failure) {
+        EXPECT_NE(std::string(failure.what()).find(pathText(dir / "out.txt")), std::string::npos);
+        EXPECT_NE(std::string(failure.what()).find(osErrorText(ENOSPC)), std::string::npos);
+    }
+}
+#endif
+
+}  // namespace
+}  // namespace dxflist
