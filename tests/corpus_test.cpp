@@ -92,8 +92,8 @@ TEST_P(CorpusTest, ListingKeepsItsInvariants) {
 }
 
 INSTANTIATE_TEST_SUITE_P(PublicFiles, CorpusTest, ::testing::ValuesIn(corpusFiles()),
-                         [](const auto& info) {
-                             std::string name = info.param.stem().string();
+                         [](const auto& param) {
+                             std::string name = param.param.stem().string();
                              for (char& c : name)
                                  if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
                              return name;
