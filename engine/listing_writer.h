@@ -30,7 +30,8 @@ class TextWriter {
 
     void put(std::string_view bytes) {
         if (bytes.size() <= capacity_ - used_) {
-            std::memcpy(buffer_.get() + used_, bytes.data(), bytes.size());
+            // An empty view may carry a null pointer, which memcpy must not be given.
+            if (!bytes.empty()) std::memcpy(buffer_.get() + used_, bytes.data(), bytes.size());
             used_ += bytes.size();
         } else {
             putSlow(bytes);

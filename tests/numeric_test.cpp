@@ -12,6 +12,10 @@ struct NumericCase {
     bool numeric;
 };
 
+void PrintTo(const NumericCase& c, std::ostream* out) {
+    *out << '"' << c.text << '"';
+}
+
 class NumericTest : public ::testing::TestWithParam<NumericCase> {};
 
 TEST_P(NumericTest, MatchesTheDecimalNumberForm) {

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build needs, only those that are missing.
+#   scripts/deps.sh          build the program
+#   scripts/deps.sh --test   also what the tests need (Xvfb, xdotool, a window manager, fonts,
+#                            the Japanese locale, clang's fuzzer and sanitizers)
+set -euo pipefail
+
+packages=(build-essential cmake ninja-build pkg-config libgtest-dev googletest
+          libwxgtk3.2-dev wx3.2-i18n fonts-ipafont-gothic)
+if [[ "${1:-}" == "--test" ]]; then
+    packages+=(clang libclang-rt-14-dev xvfb xauth xdotool openbox x11-utils imagemagick
+               locales util-linux procps)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if ((${#missing[@]})); then
+    sudo=""
+    [[ $(id -u) -ne 0 ]] && sudo="sudo"
+    echo "Installing: ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    $sudo apt-get -o DPkg::Lock::Timeout=120 update -q || true
+    $sudo apt-get -o DPkg::Lock::Timeout=120 install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# One GUI test runs in Japanese; the locale must exist for it.
+if [[ "${1:-}" == "--test" ]] && ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+    sudo=""
+    [[ $(id -u) -ne 0 ]] && sudo="sudo"
+    $sudo localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
+fi

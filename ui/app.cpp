@@ -1,0 +1,74 @@
+// Start-up, and the one place where failures are shown to the user.
+
+#include <wx/app.h>
+#include <wx/log.h>
+#include <wx/msgdlg.h>
+#include <wx/translation.h>
+#include <wx/uilocale.h>
+
+#include <exception>
+
+#include "ui/form1.h"
+
+namespace dxflist::ui {
+
+class DxfListApp : public wxApp {
+public:
+    bool OnInit() override {
+        // The platform's own texts (buttons, the file dialog) follow the user's language, as
+        // they do on Windows. The engine does not depend on the locale.
+        {
+            wxLogNull quiet;
+            wxUILocale::UseDefault();
+            auto* translations = new wxTranslations;
+            wxTranslations::Set(translations);
+            translations->AddStdCatalog();
+        }
+        SetAppDisplayName("dxflist");
+        auto* form = new Form1;
+        form->Show();
+        return true;
+    }
+
+    int OnRun() override {
+        const int status = wxApp::OnRun();
+        return exitStatus_ != 0 ? exitStatus_ : status;
+    }
+
+    // A command that failed, or a run stopped by Exit: the files it held are closed by now,
+    // as the exception has unwound it. Returning false ends the main loop and the program.
+    bool OnExceptionInMainLoop() override {
+        try {
+            throw;
+        } catch (const ProgramEnd&) {
+            exitStatus_ = 0;
+        } catch (const std::exception& failure) {
+            showFailure(wxString::FromUTF8(failure.what()));
+        } catch (...) {
+            showFailure("予期しないエラーが発生しました。");
+        }
+        return false;
+    }
+
+    void OnUnhandledException() override {
+        try {
+            throw;
+        } catch (const std::exception& failure) {
+            showFailure(wxString::FromUTF8(failure.what()));
+        } catch (...) {
+            showFailure("予期しないエラーが発生しました。");
+        }
+    }
+
+private:
+    void showFailure(const wxString& text) {
+        exitStatus_ = 1;
+        wxMessageBox(text, GetAppDisplayName(), wxOK | wxICON_ERROR, GetTopWindow());
+    }
+
+    int exitStatus_ = 0;
+};
+
+}  // namespace dxflist::ui
+
+wxIMPLEMENT_APP(dxflist::ui::DxfListApp);

@@ -1,0 +1,141 @@
+#include "ui/form1.h"
+
+#include <wx/app.h>
+#include <wx/menu.h>
+#include <wx/msgdlg.h>
+
+#include <filesystem>
+
+#include "engine/dxflist.h"
+#include "ui/app_info.h"
+
+namespace dxflist::ui {
+namespace {
+
+// Our own ids: the stock ones would bring Ctrl+O and Ctrl+Q with them on GTK.
+enum MenuId { kIdFileOpen = wxID_HIGHEST + 1, kIdFileExit, kIdHelpVer };
+
+// A pass of the run takes about 100 ns and a yield about 2 us, so events are let in only
+// every few milliseconds; the clock itself is read once every 1024 passes.
+constexpr auto kPumpInterval = std::chrono::milliseconds(5);
+constexpr unsigned kPassesPerClockCheck = 1024;
+
+wxString fromUtf8(std::string_view text) { return wxString::FromUTF8(text.data(), text.size()); }
+
+std::filesystem::path toPath(const wxString& name) {
+#ifdef _WIN32
+    return std::filesystem::path(name.ToStdWstring());
+#else
+    return std::filesystem::path(std::string(name.fn_str()));
+#endif
+}
+
+// Clears a flag when the scope ends, however it ends.
+class FlagGuard {
+public:
+    explicit FlagGuard(bool& flag) : flag_(flag) { flag_ = true; }
+    ~FlagGuard() { flag_ = false; }
+    FlagGuard(const FlagGuard&) = delete;
+    FlagGuard& operator=(const FlagGuard&) = delete;
+
+private:
+    bool& flag_;
+};
+
+}  // namespace
+
+Form1::Form1()
+    : wxFrame(nullptr, wxID_ANY, "File Open"),
+      CommonDialog1(this, wxFileSelectorPromptStr, wxEmptyString, wxEmptyString,
+                    wxFileSelectorDefaultWildcardStr, wxFD_OPEN | wxFD_FILE_MUST_EXIST) {
+    auto* mnuFile = new wxMenu;
+    mnuFile->Append(kIdFileOpen, fromUtf8("開く(&O)"));
+    mnuFile->Append(kIdFileExit, fromUtf8("終了(&X)"));
+    auto* mnuHelp = new wxMenu;
+    mnuHelp->Append(kIdHelpVer, fromUtf8("バージョン(&V)"));
+    auto* menuBar = new wxMenuBar;
+    menuBar->Append(mnuFile, fromUtf8("ファイル(&F)"));
+    menuBar->Append(mnuHelp, fromUtf8("ヘルプ(&H)"));
+    SetMenuBar(menuBar);
+    // 4680 x 3090 twips: 312 x 206 pixels at 96 DPI.
+    SetClientSize(FromDIP(wxSize(312, 206)));
+
+    Bind(wxEVT_MENU, &Form1::mnuFileOpen_Click, this, kIdFileOpen);
+    Bind(wxEVT_MENU, &Form1::mnuFileExit_Click, this, kIdFileExit);
+    Bind(wxEVT_MENU, &Form1::mnuHelpVer_Click, this, kIdHelpVer);
+    Bind(wxEVT_CLOSE_WINDOW, &Form1::Form_Close, this);
+    Form_Load();
+}
+
+void Form1::Form_Load() { setCaption(currentAppInfo().EXEName); }
+
+void Form1::setCaption(std::string_view utf8) { SetTitle(fromUtf8(utf8)); }
+
+void Form1::doEvents() {
+    if (++passes_ % kPassesPerClockCheck != 0) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastPump_ < kPumpInterval) return;
+    lastPump_ = now;
+    wxTheApp->Yield(true);
+    if (endRequested_) throw ProgramEnd{};
+}
+
+int Form1::msgBox(std::string_view utf8, int style) {
+    long flags = wxOK | wxICON_NONE;
+    if (style == kMsgBoxYesNoQuestion) flags = wxYES_NO | wxICON_QUESTION;
+    if (style == kMsgBoxOkInformation) flags = wxOK | wxICON_INFORMATION;
+    wxMessageDialog box(this, fromUtf8(utf8), wxTheApp->GetAppDisplayName(), flags);
+    switch (box.ShowModal()) {
+        case wxID_YES: return kAnswerYes;
+        case wxID_NO: return kAnswerNo;
+        case wxID_OK: return kAnswerOk;
+        default: return kAnswerCancel;
+    }
+}
+
+int Form1::currentSecond() { return secondOfMinuteNow(); }
+
+void Form1::mnuFileOpen_Click(wxCommandEvent&) {
+    // A second run would truncate the listing that the first one is still writing.
+    if (running_ || endRequested_) return;
+    const AppInfo app = currentAppInfo();
+    std::filesystem::current_path(app.Path);
+    if (CommonDialog1.GetPath().empty()) CommonDialog1.SetDirectory(wxGetCwd());
+    CommonDialog1.SetWildcard(fromUtf8("DXF(*.dxf)|*.dxf|すべてのファイル(*.*)|*.*"));
+    if (CommonDialog1.ShowModal() != wxID_OK) return;
+    const wxString fileName = CommonDialog1.GetPath();
+    if (fileName.empty()) return;
+
+    FlagGuard running(running_);
+    lastPump_ = std::chrono::steady_clock::now();
+    subDXFver(toPath(fileName), *this, app);
+}
+
+void Form1::mnuFileExit_Click(wxCommandEvent&) {
+    if (endRequested_) return;
+    if (msgBox("終了しますか？", kMsgBoxYesNoQuestion) == kAnswerYes) endProgram();
+}
+
+void Form1::mnuHelpVer_Click(wxCommandEvent&) {
+    if (endRequested_) return;
+    msgBox(versionText(currentAppInfo()), kMsgBoxOkInformation);
+}
+
+// Closing the window while a run is in progress ends the program as Exit answered with Yes.
+void Form1::Form_Close(wxCloseEvent& event) {
+    if (running_) {
+        if (event.CanVeto()) event.Veto();
+        endRequested_ = true;
+        return;
+    }
+    Destroy();
+}
+
+void Form1::endProgram() {
+    if (running_)
+        endRequested_ = true;
+    else
+        Destroy();
+}
+
+}  // namespace dxflist::ui

@@ -1,0 +1,43 @@
+#pragma once
+// The program's only window: its menu, its three commands, and the services the listing run
+// asks of it.
+
+#include <wx/filedlg.h>
+#include <wx/frame.h>
+
+#include <chrono>
+#include <string_view>
+
+#include "engine/host.h"
+
+namespace dxflist::ui {
+
+// Thrown out of a run's event processing when the user has confirmed Exit during the run: it
+// unwinds the run, which closes its files, and the program then ends.
+struct ProgramEnd {};
+
+class Form1 : public wxFrame, public HostServices {
+public:
+    Form1();
+
+    void setCaption(std::string_view utf8) override;
+    void doEvents() override;
+    int msgBox(std::string_view utf8, int style) override;
+    int currentSecond() override;
+
+private:
+    void Form_Load();
+    void Form_Close(wxCloseEvent& event);
+    void mnuFileOpen_Click(wxCommandEvent& event);
+    void mnuFileExit_Click(wxCommandEvent& event);
+    void mnuHelpVer_Click(wxCommandEvent& event);
+    void endProgram();
+
+    wxFileDialog CommonDialog1;
+    bool running_ = false;        // a listing run is in progress
+    bool endRequested_ = false;   // Exit confirmed during a run; the run stops at its next pass
+    unsigned passes_ = 0;
+    std::chrono::steady_clock::time_point lastPump_;
+};
+
+}  // namespace dxflist::ui
