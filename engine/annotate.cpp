@@ -3,30 +3,6 @@
 namespace dxflist {
 namespace {
 
-enum class Code { Other, Zero, Two, Nine, Comment, Hidden };
-
-Code classify(const TextRef& code) {
-    if (code.inFile) return Code::Other;
-    const std::string_view c = code.mem;
-    if (c.size() == 1) {
-        switch (c[0]) {
-            case '0':
-                return Code::Zero;
-            case '2':
-                return Code::Two;
-            case '5':
-                return Code::Hidden;
-            case '9':
-                return Code::Nine;
-            default:
-                return Code::Other;
-        }
-    }
-    if (c == "100" || c == "102" || c == "330") return Code::Hidden;
-    if (c == "999") return Code::Comment;
-    return Code::Other;
-}
-
 template <class... Parts>
 void writeLine(TextWriter& listing, std::int32_t number, const Parts&... parts) {
     listing.putLineNumber(number);
@@ -68,8 +44,8 @@ void StructureAnnotator::setSecName(const TextRef& name) {
 
 // Every rule is tested in turn against the state the rules before it have left; none stops
 // the others. The order matters: see how a section end completes a pending header variable.
-bool StructureAnnotator::annotate(const GroupPair& pair, TextWriter& listing, bool& reuseFlag) {
-    const Code code = classify(pair.grpCode);
+bool StructureAnnotator::applyRules(Code code, const GroupPair& pair, TextWriter& listing,
+                                    bool& reuseFlag) {
     const TextRef& value = pair.grpValue;
     const std::int32_t line = pair.codeLine;
     const bool zero = code == Code::Zero;
@@ -81,8 +57,6 @@ bool StructureAnnotator::annotate(const GroupPair& pair, TextWriter& listing, bo
         writeLine(listing, line, texts_.comment, value);
         handled = true;
     }
-    // Handles, subclass markers, application groups and owner handles are hidden.
-    if (code == Code::Hidden) handled = true;
     // Section start.
     if (zero && value.is("SECTION")) {
         getMode = GetMode::Sec;

@@ -2,7 +2,9 @@
 // The structure annotation: recognises comments, sections, header variables, tables, entities
 // and blocks, writes one annotated line for each, and hides the bookkeeping groups.
 
+#include <array>
 #include <cstdint>
+#include <string_view>
 
 #include "engine/cp932.h"
 #include "engine/listing_writer.h"
@@ -25,10 +27,43 @@ class StructureAnnotator {
     void reset();
     // Applies every rule to the pair in order; returns true when one of them took it. Sets
     // reuseFlag when the pair must be processed once more without reading.
-    bool annotate(const GroupPair& pair, TextWriter& listing, bool& reuseFlag);
+    bool annotate(const GroupPair& pair, TextWriter& listing, bool& reuseFlag) {
+        const Code code = classify(pair.grpCode);
+        // Handles, subclass markers, application groups and owner handles are hidden, and no
+        // rule looks at them further. Groups of other codes concern only the value collection
+        // of a header variable. Most groups of a drawing are of these kinds and leave here.
+        if (code == Code::Hidden) return true;
+        if (code == Code::Other && getMode != GetMode::Var) return false;
+        return applyRules(code, pair, listing, reuseFlag);
+    }
 
   private:
+    enum class Code { Other, Zero, Two, Nine, Comment, Hidden };
     enum class GetMode { None, Sec, Var, Tab };
+
+    static Code classify(const TextRef& code) {
+        if (code.inFile) return Code::Other;
+        const std::string_view c = code.mem;
+        if (c.size() == 1) {
+            switch (c[0]) {
+                case '0':
+                    return Code::Zero;
+                case '2':
+                    return Code::Two;
+                case '5':
+                    return Code::Hidden;
+                case '9':
+                    return Code::Nine;
+                default:
+                    return Code::Other;
+            }
+        }
+        if (c.size() != 3) return Code::Other;
+        if (c == "100" || c == "102" || c == "330") return Code::Hidden;
+        if (c == "999") return Code::Comment;
+        return Code::Other;
+    }
+    bool applyRules(Code code, const GroupPair& pair, TextWriter& listing, bool& reuseFlag);
     enum class Section { None, Header, Tables, Entities, Blocks, Other };
 
     void setSecName(const TextRef& name);

@@ -11,10 +11,8 @@ LineReader::LineReader(InputFile& file, std::size_t chunk)
     : file_(file),
       chunk_(chunk),
       capacity_(2 * chunk),
-      buffer_(std::make_unique_for_overwrite<char[]>(2 * chunk)) {}
-
-bool LineReader::atEnd() {
-    return begin_ == end_ && !fill();
+      buffer_(std::make_unique<char[]>(2 * chunk + 1 + kReadPadding)) {
+    buffer_[0] = '\r';
 }
 
 // Reads more bytes behind the data, keeping the current in-memory line. The kept bytes never
@@ -30,6 +28,7 @@ bool LineReader::fill() {
     }
     const std::size_t got = file_.read(buffer_.get() + end_, capacity_ - end_);
     end_ += got;
+    buffer_[end_] = '\r';  // the scan stop behind the data
     return got > 0;
 }
 
@@ -39,7 +38,7 @@ void LineReader::consumeTerminator(std::size_t crIndex) {
     if (buffer_[begin_] == '\n') ++begin_;
 }
 
-void LineReader::readLine() {
+void LineReader::readLineSlow() {
     if (atEnd())
         throwFileFailure(
             "ファイルの終わりを越えて読み込もうとしました。", file_.path(),
@@ -104,22 +103,17 @@ void LineReader::summarise(const char* data, std::size_t size) {
     trailingSpaces_ = trail == size ? trailingSpaces_ + size : trail;
 }
 
-TextRef LineReader::line() const {
-    if (longLine_) return TextRef{{}, region_, true};
-    return TextRef{{buffer_.get() + lineStart_, lineSize_}, {}, false};
-}
-
 TextRef LineReader::trimmedLine() const {
     if (!longLine_) {
         std::string_view text(buffer_.get() + lineStart_, lineSize_);
         const std::size_t first = text.find_first_not_of(' ');
         if (first == std::string_view::npos) return {};
-        return TextRef{text.substr(first, text.find_last_not_of(' ') - first + 1), {}, false};
+        return TextRef{text.substr(first, text.find_last_not_of(' ') - first + 1), {}, false, true};
     }
     if (onlySpacesSoFar_) return {};
     const FileRegion trimmed{region_.offset + leadingSpaces_,
                              region_.size - leadingSpaces_ - trailingSpaces_};
-    return TextRef{{}, trimmed, true};
+    return TextRef{{}, trimmed, true, false};
 }
 
 bool LineReader::lineIsNumeric() const {

@@ -69,13 +69,6 @@ void TextWriter::putRegion(const FileRegion& region) {
     }
 }
 
-void TextWriter::put(const TextRef& text) {
-    if (text.inFile)
-        putRegion(text.region);
-    else
-        put(text.mem);
-}
-
 void TextWriter::put(const Rope& text) {
     std::string_view mem = text.mem();
     std::size_t done = 0;
@@ -87,15 +80,13 @@ void TextWriter::put(const Rope& text) {
     put(mem.substr(done));
 }
 
-void TextWriter::putLineNumber(std::int32_t number) {
-    char digits[12];
+void TextWriter::putLongLineNumber(std::uint32_t value) {
+    char digits[10];
     char* first = digits + sizeof digits;
-    auto value = static_cast<std::uint32_t>(number);
     do {
         *--first = static_cast<char>('0' + value % 10);
         value /= 10;
     } while (value != 0);
-    while (digits + sizeof digits - first < 6) *--first = '0';
     put(std::string_view(first, static_cast<std::size_t>(digits + sizeof digits - first)));
     put(":");
 }

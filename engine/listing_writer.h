@@ -30,17 +30,44 @@ class TextWriter {
 
     void put(std::string_view bytes) {
         if (bytes.size() <= capacity_ - used_) {
-            // An empty view may carry a null pointer, which memcpy must not be given.
-            if (!bytes.empty()) std::memcpy(buffer_.get() + used_, bytes.data(), bytes.size());
+            copyShort(buffer_.get() + used_, bytes.data(), bytes.size());
             used_ += bytes.size();
         } else {
             putSlow(bytes);
         }
     }
-    void put(const TextRef& text);
+    void put(const TextRef& text) {
+        if (text.padded && text.mem.size() <= kReadPadding && capacity_ - used_ >= kReadPadding) {
+            std::memcpy(buffer_.get() + used_, text.mem.data(), kReadPadding);
+            used_ += text.mem.size();
+        } else if (text.inFile) {
+            putRegion(text.region);
+        } else {
+            put(text.mem);
+        }
+    }
     void put(const Rope& text);
     // The number as a line-number prefix: at least six digits, zero-filled, then ":".
-    void putLineNumber(std::int32_t number);
+    void putLineNumber(std::int32_t number) {
+        const auto value = static_cast<std::uint32_t>(number);
+        if (value >= 100000000 || capacity_ - used_ < kReadPadding) {
+            putLongLineNumber(value);
+            return;
+        }
+        // Eight digits from two halves of four, two digits at a time; then a fixed-size copy
+        // of the wanted ones (six, seven or eight) and the colon.
+        const std::uint32_t high = value / 10000;
+        const std::uint32_t low = value % 10000;
+        char digits[8 + kReadPadding];
+        std::memcpy(digits, kDigitPairs + 2 * (high / 100), 2);
+        std::memcpy(digits + 2, kDigitPairs + 2 * (high % 100), 2);
+        std::memcpy(digits + 4, kDigitPairs + 2 * (low / 100), 2);
+        std::memcpy(digits + 6, kDigitPairs + 2 * (low % 100), 2);
+        digits[8] = ':';
+        const std::size_t count = value < 1000000 ? 6 : value < 10000000 ? 7 : 8;
+        std::memcpy(buffer_.get() + used_, digits + 8 - count, kReadPadding);
+        used_ += count + 1;
+    }
     // Ends the line with CR LF.
     void endLine() {
         put("\r\n");
@@ -51,6 +78,11 @@ class TextWriter {
     const std::filesystem::path& path() const { return file_.path(); }
 
   private:
+    static constexpr char kDigitPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
+    void putLongLineNumber(std::uint32_t value);
     void putSlow(std::string_view bytes);
     void putRegion(const FileRegion& region);
     void flush();

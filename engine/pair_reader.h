@@ -3,6 +3,7 @@
 // as they are consumed, and where the file ends the matching report goes into the listing.
 
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -19,9 +20,15 @@ class LineCounter {
     explicit LineCounter(const std::filesystem::path& file, std::int32_t start = 0)
         : file_(file), value_(start) {}
     std::int32_t value() const { return value_; }
-    std::int32_t next();
+    std::int32_t next() {
+        if (value_ == kLast) overflow();
+        return ++value_;
+    }
 
   private:
+    static constexpr std::int32_t kLast = 2147483647;
+    [[noreturn]] void overflow() const;
+
     std::filesystem::path file_;
     std::int32_t value_;
 };
@@ -33,7 +40,32 @@ class PairReader {
 
     // Reads the next pair. Returns false when the file ended on the way; the end-of-file
     // report is then written and there is no pair to process.
-    bool next();
+    bool next() {
+        // Lines that are not numeric cannot be codes: they are skipped and not counted.
+        TextRef trimmed;
+        for (;;) {
+            const bool numeric = lines_.readCodeLine(trimmed);
+            // Copied before the end check, which may move the reader's buffer.
+            keepCode(trimmed);
+            if (lines_.atEnd()) {
+                report(texts_.eofAtCode);
+                break;
+            }
+            if (numeric) break;
+        }
+        codeLine_ = lineCnt_.next();
+        if (lines_.atEnd()) {
+            report(texts_.eofAtCodeChecked);
+            return false;
+        }
+        lines_.readLine();
+        lineCnt_.next();
+        if (lines_.atEnd()) {
+            report(texts_.eofAtValue);
+            return false;
+        }
+        return true;
+    }
     // True when no unread byte is left.
     bool atEnd() { return lines_.atEnd(); }
     // The current pair; valid until the next call of next() or atEnd().
@@ -42,7 +74,16 @@ class PairReader {
 
   private:
     void report(const std::string& text);
-    void keepTrimmedCode();
+    // The code is copied out of the reader, which reuses its buffer for the value line.
+    void keepCode(const TextRef& trimmed) {
+        if (trimmed.padded && trimmed.mem.size() <= kReadPadding) {
+            std::memcpy(shortCode_, trimmed.mem.data(), kReadPadding);
+            grpCode_ = TextRef{{shortCode_, trimmed.mem.size()}, {}, false, true};
+        } else {
+            keepLongCode(trimmed);
+        }
+    }
+    void keepLongCode(const TextRef& trimmed);
 
     InputFile& source_;
     TextWriter& listing_;
@@ -51,7 +92,8 @@ class PairReader {
     std::size_t chunk_;
     LineCounter lineCnt_;
     std::int32_t codeLine_ = 0;
-    std::string codeBytes_;
+    char shortCode_[kReadPadding];  // the usual code, copied without allocation
+    std::string longCode_;          // a code too long for shortCode_
     TextRef grpCode_;
 };
 

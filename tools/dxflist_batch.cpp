@@ -22,7 +22,10 @@ class BatchHost : public dxflist::HostServices {
         std::fprintf(stderr, "MSGBOX: %.*s\n", static_cast<int>(utf8.size()), utf8.data());
         return dxflist::kAnswerOk;
     }
-    int currentSecond() override { return dxflist::secondOfMinuteNow(); }
+    int currentSecond() override { return clock_.now(); }
+
+  private:
+    dxflist::SecondOfMinuteClock clock_;
 };
 
 int run(const std::filesystem::path& src, const std::filesystem::path& appDir) {

@@ -13,7 +13,7 @@
 namespace dxflist::ui {
 
 class DxfListApp : public wxApp {
-public:
+  public:
     bool OnInit() override {
         // The platform's own texts (buttons, the file dialog) follow the user's language, as
         // they do on Windows. The engine does not depend on the locale.
@@ -60,7 +60,7 @@ public:
         }
     }
 
-private:
+  private:
     void showFailure(const wxString& text) {
         exitStatus_ = 1;
         wxMessageBox(text, GetAppDisplayName(), wxOK | wxICON_ERROR, GetTopWindow());

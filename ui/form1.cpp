@@ -20,7 +20,9 @@ enum MenuId { kIdFileOpen = wxID_HIGHEST + 1, kIdFileExit, kIdHelpVer };
 constexpr auto kPumpInterval = std::chrono::milliseconds(5);
 constexpr unsigned kPassesPerClockCheck = 1024;
 
-wxString fromUtf8(std::string_view text) { return wxString::FromUTF8(text.data(), text.size()); }
+wxString fromUtf8(std::string_view text) {
+    return wxString::FromUTF8(text.data(), text.size());
+}
 
 std::filesystem::path toPath(const wxString& name) {
 #ifdef _WIN32
@@ -32,13 +34,13 @@ std::filesystem::path toPath(const wxString& name) {
 
 // Clears a flag when the scope ends, however it ends.
 class FlagGuard {
-public:
+  public:
     explicit FlagGuard(bool& flag) : flag_(flag) { flag_ = true; }
     ~FlagGuard() { flag_ = false; }
     FlagGuard(const FlagGuard&) = delete;
     FlagGuard& operator=(const FlagGuard&) = delete;
 
-private:
+  private:
     bool& flag_;
 };
 
@@ -67,9 +69,13 @@ Form1::Form1()
     Form_Load();
 }
 
-void Form1::Form_Load() { setCaption(currentAppInfo().EXEName); }
+void Form1::Form_Load() {
+    setCaption(currentAppInfo().EXEName);
+}
 
-void Form1::setCaption(std::string_view utf8) { SetTitle(fromUtf8(utf8)); }
+void Form1::setCaption(std::string_view utf8) {
+    SetTitle(fromUtf8(utf8));
+}
 
 void Form1::doEvents() {
     if (++passes_ % kPassesPerClockCheck != 0) return;
@@ -86,14 +92,20 @@ int Form1::msgBox(std::string_view utf8, int style) {
     if (style == kMsgBoxOkInformation) flags = wxOK | wxICON_INFORMATION;
     wxMessageDialog box(this, fromUtf8(utf8), wxTheApp->GetAppDisplayName(), flags);
     switch (box.ShowModal()) {
-        case wxID_YES: return kAnswerYes;
-        case wxID_NO: return kAnswerNo;
-        case wxID_OK: return kAnswerOk;
-        default: return kAnswerCancel;
+        case wxID_YES:
+            return kAnswerYes;
+        case wxID_NO:
+            return kAnswerNo;
+        case wxID_OK:
+            return kAnswerOk;
+        default:
+            return kAnswerCancel;
     }
 }
 
-int Form1::currentSecond() { return secondOfMinuteNow(); }
+int Form1::currentSecond() {
+    return clock_.now();
+}
 
 void Form1::mnuFileOpen_Click(wxCommandEvent&) {
     // A second run would truncate the listing that the first one is still writing.

@@ -17,7 +17,7 @@ namespace dxflist::ui {
 struct ProgramEnd {};
 
 class Form1 : public wxFrame, public HostServices {
-public:
+  public:
     Form1();
 
     void setCaption(std::string_view utf8) override;
@@ -25,7 +25,7 @@ public:
     int msgBox(std::string_view utf8, int style) override;
     int currentSecond() override;
 
-private:
+  private:
     void Form_Load();
     void Form_Close(wxCloseEvent& event);
     void mnuFileOpen_Click(wxCommandEvent& event);
@@ -34,9 +34,10 @@ private:
     void endProgram();
 
     wxFileDialog CommonDialog1;
-    bool running_ = false;        // a listing run is in progress
-    bool endRequested_ = false;   // Exit confirmed during a run; the run stops at its next pass
+    bool running_ = false;       // a listing run is in progress
+    bool endRequested_ = false;  // Exit confirmed during a run; the run stops at its next pass
     unsigned passes_ = 0;
+    SecondOfMinuteClock clock_;
     std::chrono::steady_clock::time_point lastPump_;
 };
 

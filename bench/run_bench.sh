@@ -1,0 +1,104 @@
+#!/usr/bin/env bash
+# Times build/dxflist-batch against the I/O floor on large generated drawings and on the real
+# files of the corpus, and checks the performance targets.
+#   bench/run_bench.sh BUILD_DIR [RUNS]
+# Prints medians of RUNS interleaved runs (default 5), ratios, throughput and peak memory.
+# Exit status 0 only when every target is met.
+set -euo pipefail
+
+build=$(cd "${1:?usage: run_bench.sh BUILD_DIR [RUNS]}" && pwd)
+runs=${2:-5}
+source_dir=$(cd "$(dirname "$0")/.." && pwd)
+batch=$build/dxflist-batch
+data=$build/bench-data
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$data"
+
+for spec in 100:crlf 100:lf 400:crlf 400:lf; do
+    size=${spec%:*} ends=${spec#*:}
+    file=$data/big$size-$ends.dxf
+    [[ -s $file ]] || "$build/bench/dxflist-gen-bench" "$file" "$size" "$ends" >/dev/null
+done
+
+now() { echo "${EPOCHREALTIME/./}"; }  # microseconds
+median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+seconds() { awk -v us="$1" 'BEGIN {printf "%.3f", us / 1e6}'; }
+
+# Runs the listing of $1 into $work/app, with peak memory from /usr/bin/time if present.
+run_engine() {
+    rm -rf "$work/app" && mkdir "$work/app"
+    if [[ -x /usr/bin/time ]]; then
+        /usr/bin/time -f %M -o "$work/rss" "$batch" "$1" "$work/app" 2>/dev/null
+    else
+        "$batch" "$1" "$work/app" 2>/dev/null
+        echo 0 >"$work/rss"
+    fi
+}
+
+# The floor: copy the input to a file, and write a file as large as the listing.
+run_floor() {
+    cat "$1" >"$work/floor-a"
+    cat "$2" >"$work/floor-b"
+}
+
+declare -A engine_us floor_us rss_kb
+measure() {  # name file
+    local name=$1 file=$2 e=() f=() r=() t0
+    run_engine "$file"
+    cp "$work/app/output.txt" "$work/listing"
+    for ((i = 0; i < runs; i++)); do
+        t0=$(now); run_engine "$file"; e+=($(($(now) - t0))); r+=($(cat "$work/rss"))
+        t0=$(now); run_floor "$file" "$work/listing"; f+=($(($(now) - t0)))
+    done
+    engine_us[$name]=$(printf '%s\n' "${e[@]}" | median)
+    floor_us[$name]=$(printf '%s\n' "${f[@]}" | median)
+    rss_kb[$name]=$(printf '%s\n' "${r[@]}" | sort -n | tail -1)
+}
+
+for name in big100-crlf big100-lf big400-crlf big400-lf; do
+    measure "$name" "$data/$name.dxf"
+done
+
+# The corpus as one group: every file once per round.
+corpus=("$source_dir"/tests/corpus/public/*)
+e=() f=()
+for ((i = 0; i < runs; i++)); do
+    t=0 u=0
+    for file in "${corpus[@]}"; do
+        t0=$(now); run_engine "$file"; t=$((t + $(now) - t0))
+        t0=$(now); run_floor "$file" "$work/app/output.txt"; u=$((u + $(now) - t0))
+    done
+    e+=($t) f+=($u)
+done
+engine_us[corpus]=$(printf '%s\n' "${e[@]}" | median)
+floor_us[corpus]=$(printf '%s\n' "${f[@]}" | median)
+corpus_bytes=$(cat "${corpus[@]}" | wc -c)
+
+printf '\n%-12s %10s %10s %7s %9s %9s\n' file engine_s floor_s ratio MB/s peak_MiB
+for name in big100-crlf big100-lf big400-crlf big400-lf corpus; do
+    if [[ $name == corpus ]]; then bytes=$corpus_bytes; mib=-; else
+        bytes=$(stat -c %s "$data/$name.dxf"); mib=$(awk -v k="${rss_kb[$name]}" 'BEGIN {printf "%.1f", k / 1024}'); fi
+    awk -v n="$name" -v e="${engine_us[$name]}" -v f="${floor_us[$name]}" -v b="$bytes" -v m="$mib" \
+        'BEGIN {printf "%-12s %10.3f %10.3f %7.2f %9.0f %9s\n", n, e/1e6, f/1e6, e/f, b/e, m}'
+done
+echo "(${runs} interleaved runs each; medians; corpus: ${#corpus[@]} files, $corpus_bytes bytes per round)"
+
+failed=0
+check() {  # description, value, limit
+    if awk -v v="$2" -v l="$3" 'BEGIN {exit !(v <= l)}'; then
+        printf 'met     %s: %s <= %s\n' "$1" "$2" "$3"
+    else
+        printf 'MISSED  %s: %s > %s\n' "$1" "$2" "$3"
+        failed=1
+    fi
+}
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
+echo
+check "100 MB CR LF, engine / floor" "$(ratio "${engine_us[big100-crlf]}" "${floor_us[big100-crlf]}")" 1.5
+check "100 MB LF, engine / floor of the CR LF file" \
+    "$(ratio "${engine_us[big100-lf]}" "${floor_us[big100-crlf]}")" 2.5
+check "400 MB CR LF, peak RSS in MiB" "$(awk -v k="${rss_kb[big400-crlf]}" 'BEGIN {printf "%.1f", k / 1024}')" 16
+check "400 MB LF, peak RSS in MiB" "$(awk -v k="${rss_kb[big400-lf]}" 'BEGIN {printf "%.1f", k / 1024}')" 16
+if ((failed)); then echo "Some targets were missed."; exit 1; fi
+echo "All targets met."
