@@ -15,8 +15,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$data"
 
-for spec in 100:crlf 100:lf 400:crlf 400:lf; do
-    size=${spec%:*} ends=${spec#*:}
+for variant in 100:crlf 100:lf 400:crlf 400:lf; do
+    size=${variant%:*} ends=${variant#*:}
     file=$data/big$size-$ends.dxf
     [[ -s $file ]] || "$build/bench/dxflist-gen-bench" "$file" "$size" "$ends" >/dev/null
 done

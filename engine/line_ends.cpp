@@ -4,22 +4,22 @@
 
 #include "engine/dxflist.h"
 #include "engine/failure.h"
+#include "engine/line_reader.h"
 #include "engine/listing_writer.h"
 #include "engine/os_file.h"
 
 namespace dxflist {
 namespace {
 
-constexpr std::size_t kChunk = std::size_t{1} << 20;
-
 // Whether the first line, up to the first CR, holds an LF. Reading the first line of an empty
 // file is reading past its end.
 bool firstLineHasLf(const std::filesystem::path& selFn) {
     InputFile in(selFn);
-    auto buffer = std::make_unique_for_overwrite<char[]>(kChunk);
+    const std::size_t chunk = LineReader::chunkFor(in.size());
+    auto buffer = std::make_unique_for_overwrite<char[]>(chunk);
     bool any = false;
     for (;;) {
-        const std::size_t got = in.read(buffer.get(), kChunk);
+        const std::size_t got = in.read(buffer.get(), chunk);
         if (got == 0) break;
         any = true;
         const void* cr = std::memchr(buffer.get(), '\r', got);
@@ -37,11 +37,12 @@ bool firstLineHasLf(const std::filesystem::path& selFn) {
 // whether the first line ended at a CR, that is whether more of the file follows it.
 bool writeCrLfCopy(const std::filesystem::path& selFn, const std::filesystem::path& to) {
     InputFile in(selFn);
-    TextWriter out(to);
-    auto buffer = std::make_unique_for_overwrite<char[]>(kChunk);
+    const std::size_t chunk = LineReader::chunkFor(in.size());
+    TextWriter out(to, chunk);
+    auto buffer = std::make_unique_for_overwrite<char[]>(chunk);
     bool endedAtCr = false;
     for (;;) {
-        const std::size_t got = in.read(buffer.get(), kChunk);
+        const std::size_t got = in.read(buffer.get(), chunk);
         if (got == 0) break;
         const char* cr = static_cast<const char*>(std::memchr(buffer.get(), '\r', got));
         const char* stop = cr ? cr : buffer.get() + got;

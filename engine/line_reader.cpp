@@ -11,7 +11,8 @@ LineReader::LineReader(InputFile& file, std::size_t chunk)
     : file_(file),
       chunk_(chunk),
       capacity_(2 * chunk),
-      buffer_(std::make_unique<char[]>(2 * chunk + 1 + kReadPadding)) {
+      buffer_(std::make_unique_for_overwrite<char[]>(2 * chunk + 1 + kReadPadding)) {
+    std::memset(buffer_.get(), 0, 1 + kReadPadding);
     buffer_[0] = '\r';
 }
 
@@ -28,7 +29,9 @@ bool LineReader::fill() {
     }
     const std::size_t got = file_.read(buffer_.get() + end_, capacity_ - end_);
     end_ += got;
-    buffer_[end_] = '\r';  // the scan stop behind the data
+    // The scan stop behind the data, and defined bytes for the reads that go past it.
+    buffer_[end_] = '\r';
+    std::memset(buffer_.get() + end_ + 1, 0, kReadPadding);
     return got > 0;
 }
 

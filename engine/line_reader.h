@@ -20,6 +20,14 @@ class LineReader {
     // Lines of up to `chunk` bytes are held in memory; longer ones become file regions.
     static constexpr std::size_t kDefaultChunk = std::size_t{1} << 20;
 
+    // A chunk for a file of this size: the default, or less for a small file, so that small
+    // files do not cost large buffers. Still, no line of the file is longer than its chunk.
+    static std::size_t chunkFor(std::uint64_t fileSize) {
+        constexpr std::uint64_t kSmallest = 4096;
+        return static_cast<std::size_t>(
+            std::clamp(std::bit_ceil(fileSize + 1), kSmallest, std::uint64_t{kDefaultChunk}));
+    }
+
     explicit LineReader(InputFile& file, std::size_t chunk = kDefaultChunk);
 
     // True when no unread byte is left.

@@ -80,6 +80,7 @@ void TextWriter::put(const Rope& text) {
     put(mem.substr(done));
 }
 
+// Any number, also where the buffer has too little room left for the fast path.
 void TextWriter::putLongLineNumber(std::uint32_t value) {
     char digits[10];
     char* first = digits + sizeof digits;
@@ -87,6 +88,7 @@ void TextWriter::putLongLineNumber(std::uint32_t value) {
         *--first = static_cast<char>('0' + value % 10);
         value /= 10;
     } while (value != 0);
+    while (digits + sizeof digits - first < 6) *--first = '0';
     put(std::string_view(first, static_cast<std::size_t>(digits + sizeof digits - first)));
     put(":");
 }

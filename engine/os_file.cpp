@@ -97,6 +97,11 @@ void InputFile::readAt(std::uint64_t offset, char* buffer, std::size_t size) {
     }
 }
 
+std::uint64_t InputFile::size() const {
+    LARGE_INTEGER size;
+    return GetFileSizeEx(asHandle(handle_), &size) ? static_cast<std::uint64_t>(size.QuadPart) : 0;
+}
+
 OutputFile::OutputFile(const std::filesystem::path& path) : path_(path) {
     HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -189,6 +194,11 @@ void InputFile::readAt(std::uint64_t offset, char* buffer, std::size_t size) {
         buffer += got;
         size -= static_cast<std::size_t>(got);
     }
+}
+
+std::uint64_t InputFile::size() const {
+    struct stat info {};
+    return ::fstat(asFd(handle_), &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
 }
 
 OutputFile::OutputFile(const std::filesystem::path& path) : path_(path) {

@@ -20,6 +20,8 @@ class InputFile {
     std::size_t read(char* buffer, std::size_t size);
     // Reads exactly `size` bytes at `offset` without moving the current position.
     void readAt(std::uint64_t offset, char* buffer, std::size_t size);
+    // The file's size now; it may change while the file is read.
+    std::uint64_t size() const;
     const std::filesystem::path& path() const { return path_; }
 
   private:

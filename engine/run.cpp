@@ -48,10 +48,11 @@ void subDXFver(const std::filesystem::path& selFn, HostServices& host, const App
     const std::filesystem::path srcPath = prepareLineEnds(selFn, host, app);
     // The source first: if it cannot be opened, no listing is created.
     InputFile source(srcPath);
-    TextWriter listing(listingFile);
+    const std::size_t chunk = LineReader::chunkFor(source.size());
+    TextWriter listing(listingFile, chunk);
     listing.setRegionSource(&source);
 
-    PairReader reader(source, listing, texts);
+    PairReader reader(source, listing, texts, chunk);
     StructureAnnotator annotator(texts);
     annotator.reset();
     bool reuseFlag = false;

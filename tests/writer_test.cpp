@@ -14,19 +14,24 @@ namespace {
 using test::readFile;
 using test::TempDir;
 
+// Every buffer size: the fast path needs room, and near the buffer's end the other one runs.
 TEST(TextWriterTest, LineNumbersHaveAtLeastSixDigits) {
     TempDir dir;
-    {
-        TextWriter out(dir / "out.txt");
-        for (std::int32_t n :
-             {0, 12, 999999, 1000000, 1234567, std::numeric_limits<std::int32_t>::max()}) {
-            out.putLineNumber(n);
-            out.endLine();
+    for (std::size_t bufferSize : {7u, 8u, 13u, 16u, 17u, 64u, 1u << 20}) {
+        {
+            TextWriter out(dir / "out.txt", bufferSize);
+            for (std::int32_t n : {0, 12, 999999, 1000000, 1234567, 99999999, 100000000,
+                                   std::numeric_limits<std::int32_t>::max()}) {
+                out.putLineNumber(n);
+                out.endLine();
+            }
+            out.finish();
         }
-        out.finish();
+        EXPECT_EQ(readFile(dir / "out.txt"),
+                  "000000:\r\n000012:\r\n999999:\r\n1000000:\r\n1234567:\r\n99999999:\r\n"
+                  "100000000:\r\n2147483647:\r\n")
+            << "buffer of " << bufferSize;
     }
-    EXPECT_EQ(readFile(dir / "out.txt"),
-              "000000:\r\n000012:\r\n999999:\r\n1000000:\r\n1234567:\r\n2147483647:\r\n");
 }
 
 // Small buffers force every path: texts longer than the buffer, regions copied from the
