@@ -38,24 +38,23 @@ bool firstLineHasLf(const std::filesystem::path& selFn) {
 bool writeCrLfCopy(const std::filesystem::path& selFn, const std::filesystem::path& to) {
     InputFile in(selFn);
     const std::size_t chunk = LineReader::chunkFor(in.size());
-    TextWriter out(to, chunk);
+    // Every byte may become two, so a chunk of input needs twice its size of output.
+    TextWriter out(to, 2 * chunk);
     auto buffer = std::make_unique_for_overwrite<char[]>(chunk);
     bool endedAtCr = false;
     for (;;) {
         const std::size_t got = in.read(buffer.get(), chunk);
         if (got == 0) break;
-        const char* cr = static_cast<const char*>(std::memchr(buffer.get(), '\r', got));
+        const auto* cr = static_cast<const char*>(std::memchr(buffer.get(), '\r', got));
         const char* stop = cr ? cr : buffer.get() + got;
-        for (const char* p = buffer.get(); p < stop;) {
-            const char* lf = static_cast<const char*>(std::memchr(p, '\n', stop - p));
-            if (!lf) {
-                out.put(std::string_view(p, stop - p));
-                break;
-            }
-            out.put(std::string_view(p, lf - p));
-            out.endLine();
-            p = lf + 1;
+        char* next = out.reserve(2 * static_cast<std::size_t>(stop - buffer.get()));
+        // Without a branch per byte: a CR is always stored, and kept only before an LF.
+        for (const char* p = buffer.get(); p < stop; ++p) {
+            *next = '\r';
+            next += *p == '\n';
+            *next++ = *p;
         }
+        out.commit(next);
         if (cr) {
             endedAtCr = true;
             break;

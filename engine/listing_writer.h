@@ -68,6 +68,13 @@ class TextWriter {
         std::memcpy(buffer_.get() + used_, digits + 8 - count, kReadPadding);
         used_ += count + 1;
     }
+    // Room for writing up to `size` bytes (at most the buffer's size) straight into the
+    // buffer; commit() then takes the end of what was written.
+    char* reserve(std::size_t size) {
+        if (capacity_ - used_ < size) flush();
+        return buffer_.get() + used_;
+    }
+    void commit(const char* end) { used_ = static_cast<std::size_t>(end - buffer_.get()); }
     // Ends the line with CR LF.
     void endLine() {
         put("\r\n");
