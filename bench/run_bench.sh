@@ -2,7 +2,8 @@
 # Times build/dxflist-batch against the I/O floor on large generated drawings and on the real
 # files of the corpus, and checks the performance targets.
 #   bench/run_bench.sh BUILD_DIR [RUNS]
-# Prints medians of RUNS interleaved runs (default 5), ratios, throughput and peak memory.
+# Prints medians of RUNS interleaved runs (default 5), ratios, throughput and peak memory, and
+# compares the real program, driven under Xvfb, with the batch.
 # Exit status 0 only when every target is met.
 set -euo pipefail
 
@@ -84,6 +85,15 @@ for name in big100-crlf big100-lf big400-crlf big400-lf corpus; do
 done
 echo "(${runs} interleaved runs each; medians; corpus: ${#corpus[@]} files, $corpus_bytes bytes per round)"
 
+# The real program under Xvfb, against the batch on the same file.
+echo
+echo "The program under Xvfb against dxflist-batch (100 MB CR LF, time output.txt is open):"
+read -r gui_ms gui_batch_ms gui_ratio hwm_small hwm_large < <(
+    "$source_dir/bench/gui_bench.sh" "$build" "$data/big100-crlf.dxf" "$data/big400-crlf.dxf" "$runs" |
+        tee /dev/stderr | tail -n 1)
+echo "program ${gui_ms} ms, batch ${gui_batch_ms} ms (medians); program peak memory" \
+    "$((hwm_small / 1024)) MiB after the 100 MB runs, $((hwm_large / 1024)) MiB after one of 400 MB"
+
 failed=0
 check() {  # description, value, limit
     if awk -v v="$2" -v l="$3" 'BEGIN {exit !(v <= l)}'; then
@@ -100,5 +110,8 @@ check "100 MB LF, engine / floor of the CR LF file" \
     "$(ratio "${engine_us[big100-lf]}" "${floor_us[big100-crlf]}")" 2.5
 check "400 MB CR LF, peak RSS in MiB" "$(awk -v k="${rss_kb[big400-crlf]}" 'BEGIN {printf "%.1f", k / 1024}')" 16
 check "400 MB LF, peak RSS in MiB" "$(awk -v k="${rss_kb[big400-lf]}" 'BEGIN {printf "%.1f", k / 1024}')" 16
+check "the program / dxflist-batch, 100 MB CR LF" "$gui_ratio" 1.10
+check "the program's peak memory growth from 100 MB to 400 MB, MiB" \
+    "$(awk -v a="$hwm_small" -v b="$hwm_large" 'BEGIN {printf "%.1f", (b - a) / 1024}')" 2
 if ((failed)); then echo "Some targets were missed."; exit 1; fi
 echo "All targets met."

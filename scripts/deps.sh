@@ -1,15 +1,15 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, only those that are missing.
 #   scripts/deps.sh          build the program
-#   scripts/deps.sh --test   also what the tests need (Xvfb, xdotool, a window manager, fonts,
-#                            the Japanese locale, clang's fuzzer and sanitizers)
+#   scripts/deps.sh --test   also what the tests and benchmarks need (Xvfb, xdotool, a window
+#                            manager, the Japanese locale, clang's fuzzer and sanitizers)
 set -euo pipefail
 
 packages=(build-essential cmake ninja-build pkg-config libgtest-dev googletest
           libwxgtk3.2-dev wx3.2-i18n fonts-ipafont-gothic)
 if [[ "${1:-}" == "--test" ]]; then
     packages+=(clang libclang-rt-14-dev xvfb xauth xdotool openbox x11-utils imagemagick
-               locales util-linux procps)
+               locales util-linux procps time inotify-tools)
 fi
 
 missing=()

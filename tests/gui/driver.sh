@@ -1,0 +1,166 @@
+# Functions that drive the real dxflist under Xvfb and openbox with xdotool; sourced by the
+# GUI tests and the GUI benchmark. The caller defines fail and note, and the variables T (a
+# private temporary folder), APPDIR, DXFLIST, EXE, PROGRESS_RE, XVFB, WM, APP, MAIN, STATUS,
+# MOUNTED and RUN_AS (an array, empty to run the program as the caller).
+# shellcheck shell=bash
+now_ms() { echo $((${EPOCHREALTIME/./} / 1000)); }
+
+# wait_until SECONDS WHAT COMMAND...: polls COMMAND every 20 ms until it succeeds.
+wait_until() {
+    local limit=$1 what=$2
+    shift 2
+    local end=$(($(now_ms) + limit * 1000))
+    until "$@"; do
+        (($(now_ms) < end)) || fail "timed out after ${limit}s waiting for $what"
+        sleep 0.02
+    done
+}
+
+# --- display, window manager, program --------------------------------------------------------
+
+start_display() {
+    # Xvfb picks a free display itself and writes its number once it accepts clients.
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -dpi 96 -nolisten tcp 3>"$T/display" \
+        >"$T/xvfb.log" 2>&1 &
+    XVFB=$!
+    wait_until 20 "Xvfb" test -s "$T/display"
+    DISPLAY=":$(head -n 1 "$T/display")"
+    export DISPLAY
+    # A home of our own, so that no settings or history of the user's reach the program.
+    mkdir -p "$T/home" "$T/run"
+    chmod 700 "$T/run"
+    export HOME=$T/home XDG_RUNTIME_DIR=$T/run XDG_CONFIG_HOME=$T/home/.config \
+        XDG_DATA_HOME=$T/home/.local/share XDG_CACHE_HOME=$T/home/.cache NO_AT_BRIDGE=1 \
+        GSETTINGS_BACKEND=memory
+    unset GDK_SCALE GDK_DPI_SCALE GTK_THEME
+    openbox --sm-disable >"$T/openbox.log" 2>&1 &
+    WM=$!
+    wait_until 30 "openbox" wm_ready
+}
+wm_ready() {
+    gone "$WM" && fail "openbox ended at start-up"
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'
+}
+
+# start_app [NAME=VALUE...]: starts the program, as EXE, from a fresh application folder.
+EXE=dxflist
+# An application folder that is a mount point is emptied, not replaced. RUN_AS, if set, is the
+# command that runs the program as another user.
+start_app() {
+    if [[ $APPDIR == "$MOUNTED" ]]; then
+        find "$APPDIR" -mindepth 1 -delete
+    else
+        rm -rf "$APPDIR"
+        mkdir -p "$APPDIR"
+    fi
+    cp "$DXFLIST" "$APPDIR/$EXE"
+    (cd "$APPDIR" && exec "${RUN_AS[@]}" env LANG=C.UTF-8 LC_ALL=C.UTF-8 "$@" "./$EXE") \
+        >"$T/app.log" 2>&1 &
+    APP=$!
+    wait_until 20 "the main window" main_window_shown
+}
+main_window_shown() {
+    MAIN=$(windows NORMAL | head -n 1)
+    [[ -n $MAIN ]]
+}
+
+# gone PID: the process has ended: no longer listed, or a zombie that was not waited for yet.
+gone() {
+    local stat
+    read -r stat 2>/dev/null <"/proc/$1/stat" || return 0
+    stat=${stat##*) }
+    [[ ${stat%% *} == Z ]]
+}
+app_gone() { gone "$APP"; }
+# wait_exit SECONDS: waits for the program to end; its exit status goes to STATUS.
+wait_exit() {
+    wait_until "$1" "the program to end" app_gone
+    STATUS=0
+    wait "$APP" || STATUS=$?
+    APP=""
+}
+assert_running() { app_gone && fail "the program ended: $*"; return 0; }
+
+# --- windows -----------------------------------------------------------------------------------
+
+# windows TYPE: the program's visible windows of that _NET_WM_WINDOW_TYPE (NORMAL, DIALOG,
+# POPUP_MENU).
+windows() {
+    local w
+    for w in $(xdotool search --onlyvisible --pid "$APP" 2>/dev/null); do
+        xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q "_NET_WM_WINDOW_TYPE_$1\$" &&
+            echo "$w"
+    done
+    return 0
+}
+# dialog_shown: exactly one dialog window is up; it goes to DLG.
+dialog_shown() {
+    local all
+    all=$(windows DIALOG)
+    [[ -n $all && $(wc -l <<<"$all") -eq 1 ]] && DLG=$all
+}
+no_dialog() { [[ -z $(windows DIALOG) ]]; }
+dialog_gone() { ! xdotool search --onlyvisible --pid "$APP" 2>/dev/null | grep -qx "$1"; }
+menu_shown() { [[ -n $(windows POPUP_MENU) ]]; }
+no_menu() { ! menu_shown; }
+
+caption() { xdotool getwindowname "$MAIN" 2>/dev/null; }
+caption_is() { [[ $(caption) == "$1" ]]; }
+caption_progress() { [[ $(caption) =~ $PROGRESS_RE ]]; }
+caption_differs() { [[ $(caption) != "$1" ]]; }
+# The line count in a progress caption; fails on any other caption.
+progress_of() { [[ $1 =~ $PROGRESS_RE ]] && echo "${BASH_REMATCH[1]}"; }
+
+# keys WINDOW KEY...: gives WINDOW the focus, then types the keys.
+keys() {
+    local w=$1
+    shift
+    xdotool windowfocus --sync "$w" key --delay 40 "$@"
+}
+
+# close_window: the window manager's Close (openbox binds it to Alt+F4), which asks the program
+# to close its window. Openbox acts on the window it holds active, so that is made sure first.
+close_window() {
+    xdotool windowactivate --sync "$MAIN" key alt+F4
+}
+
+# answer KEY: answers the box in DLG with a key and waits for the box to go.
+answer() {
+    keys "$DLG" "$1"
+    wait_until 10 "the box to close" dialog_gone "$DLG"
+}
+
+# menu TITLE_KEY ITEM_KEY: opens a menu with Alt+key and chooses an item by its access key.
+menu() {
+    keys "$MAIN" "alt+$1"
+    wait_until 10 "the menu to open" menu_shown
+    xdotool key "$2"
+}
+
+# File > Open; waits for the file dialog, which goes to DLG.
+open_file_dialog() {
+    menu f o
+    wait_until 20 "the open-file dialog" dialog_shown
+}
+# choose_file PATH: types the full path into the open-file dialog's location field.
+choose_file() {
+    keys "$DLG" ctrl+l
+    xdotool type --delay 12 "$1"
+    # The dialog takes Return only once it has settled on the typed text (GTK waits 150 ms
+    # after the last change), so Return is pressed again while the dialog stays open.
+    for _ in 1 2 3 4 5; do
+        sleep 0.3
+        keys "$DLG" Return 2>/dev/null || true
+        wait_until_or 2 dialog_gone "$DLG" && return 0
+    done
+    fail "the open-file dialog did not take the path $1"
+}
+# wait_until_or SECONDS COMMAND...: as wait_until, but returns 1 at the deadline.
+wait_until_or() {
+    local end=$(($(now_ms) + $1 * 1000))
+    shift
+    until "$@"; do
+        (($(now_ms) < end)) || return 1
+        sleep 0.02
+    done
+}
