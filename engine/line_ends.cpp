@@ -70,8 +70,7 @@ class TempFileGuard {
   public:
     explicit TempFileGuard(std::filesystem::path path) : path_(std::move(path)) {}
     ~TempFileGuard() {
-        std::error_code ignored;
-        if (!released_) std::filesystem::remove(path_, ignored);
+        if (!released_) removeFileNoThrow(path_);
     }
     void release() { released_ = true; }
 

@@ -37,13 +37,30 @@ namespace {
 HANDLE asHandle(std::intptr_t h) {
     return reinterpret_cast<HANDLE>(h);
 }
+
+// Windows refuses paths of MAX_PATH characters or more unless they come in the \\?\ form,
+// which must be absolute and use backslashes only. Deep project folders are common.
+std::wstring systemPath(const std::filesystem::path& path) {
+    std::wstring text = path.wstring();
+    if (text.size() < 248 || text.starts_with(L"\\\\?\\") || text.starts_with(L"\\\\.\\"))
+        return text;
+    std::error_code error;
+    std::filesystem::path full = std::filesystem::absolute(path, error);
+    if (error) return text;
+    text = full.lexically_normal().wstring();
+    for (wchar_t& c : text)
+        if (c == L'/') c = L'\\';
+    if (text.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + text.substr(2);
+    return L"\\\\?\\" + text;
+}
 }  // namespace
 
 InputFile::InputFile(const std::filesystem::path& path) : path_(path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
+    const std::wstring name = systemPath(path);
+    const DWORD attributes = GetFileAttributesW(name.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
         throwFileFailure(kOpenFailed, path, kNotRegularReason);
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ,
+    HANDLE h = CreateFileW(name.c_str(), GENERIC_READ,
                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (h == INVALID_HANDLE_VALUE) throwFileFailure(kOpenFailed, path, GetLastError());
@@ -103,8 +120,8 @@ std::uint64_t InputFile::size() const {
 }
 
 OutputFile::OutputFile(const std::filesystem::path& path) : path_(path) {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileW(systemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) throwFileFailure(kCreateFailed, path, GetLastError());
     handle_ = reinterpret_cast<std::intptr_t>(h);
 }
@@ -139,8 +156,16 @@ void OutputFile::close() {
 }
 
 void replaceFile(const std::filesystem::path& from, const std::filesystem::path& to) {
-    if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING))
+    if (!MoveFileExW(systemPath(from).c_str(), systemPath(to).c_str(), MOVEFILE_REPLACE_EXISTING))
         throwFileFailure(kCreateFailed, to, GetLastError());
+}
+
+void removeFileNoThrow(const std::filesystem::path& path) noexcept {
+    try {
+        DeleteFileW(systemPath(path).c_str());
+    } catch (...) {
+        // Out of memory for the name: the file stays, which is all this can do.
+    }
 }
 
 #else
@@ -244,11 +269,19 @@ void replaceFile(const std::filesystem::path& from, const std::filesystem::path&
         throwFileFailure(kCreateFailed, to, static_cast<unsigned long>(errno));
 }
 
+void removeFileNoThrow(const std::filesystem::path& path) noexcept {
+    ::unlink(path.c_str());
+}
+
 #endif
 
 bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
     std::error_code error;
+#ifdef _WIN32
+    return std::filesystem::equivalent(systemPath(a), systemPath(b), error) && !error;
+#else
     return std::filesystem::equivalent(a, b, error) && !error;
+#endif
 }
 
 }  // namespace dxflist

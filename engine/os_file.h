@@ -58,4 +58,7 @@ bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b);
 // Renames `from` to `to`, replacing `to` if it exists.
 void replaceFile(const std::filesystem::path& from, const std::filesystem::path& to);
 
+// Deletes a file of our own if it is there; for clean-up, so it never fails.
+void removeFileNoThrow(const std::filesystem::path& path) noexcept;
+
 }  // namespace dxflist

@@ -54,7 +54,11 @@ std::string versionString(const std::vector<char>& record, const wchar_t* name) 
 }  // namespace
 
 void readVersionRecord(AppInfo& app) {
-    const std::wstring exe = executablePath().wstring();
+    readVersionRecordOf(executablePath(), app);
+}
+
+void readVersionRecordOf(const std::filesystem::path& file, AppInfo& app) {
+    const std::wstring exe = file.wstring();
     DWORD ignored = 0;
     const DWORD size = GetFileVersionInfoSizeW(exe.c_str(), &ignored);
     if (size == 0) return;
