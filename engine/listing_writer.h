@@ -1,6 +1,7 @@
 #pragma once
 // One buffered writer for the listing and for the CR LF copy.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -54,19 +55,40 @@ class TextWriter {
             putLongLineNumber(value);
             return;
         }
-        // Eight digits from two halves of four, two digits at a time; then a fixed-size copy
-        // of the wanted ones (six, seven or eight) and the colon.
-        const std::uint32_t high = value / 10000;
-        const std::uint32_t low = value % 10000;
-        char digits[8 + kReadPadding];
-        std::memcpy(digits, kDigitPairs + 2 * (high / 100), 2);
-        std::memcpy(digits + 2, kDigitPairs + 2 * (high % 100), 2);
-        std::memcpy(digits + 4, kDigitPairs + 2 * (low / 100), 2);
-        std::memcpy(digits + 6, kDigitPairs + 2 * (low % 100), 2);
-        digits[8] = ':';
-        const std::size_t count = value < 1000000 ? 6 : value < 10000000 ? 7 : 8;
-        std::memcpy(buffer_.get() + used_, digits + 8 - count, kReadPadding);
-        used_ += count + 1;
+        used_ =
+            static_cast<std::size_t>(writeLineNumber(buffer_.get() + used_, value) - buffer_.get());
+    }
+    // A whole generic line: number, gap, code, ",", value, CR LF. The usual line, short code
+    // and value, is copied in fixed-size pieces after one check for room.
+    void putGenericLine(std::int32_t number, const TextRef& code, const TextRef& value) {
+        const auto n = static_cast<std::uint32_t>(number);
+        constexpr std::size_t kMost = 9 + 3 * kReadPadding + 1 + 2;
+        if (n < 100000000 && code.padded && code.mem.size() <= kReadPadding && value.padded &&
+            value.mem.size() <= kReadPadding && gap_.size() <= kReadPadding &&
+            capacity_ - used_ >= kMost + kReadPadding) {
+            char* to = writeLineNumber(buffer_.get() + used_, n);
+            std::memcpy(to, gapPadded_, kReadPadding);
+            to += gap_.size();
+            std::memcpy(to, code.mem.data(), kReadPadding);
+            to += code.mem.size();
+            *to++ = ',';
+            std::memcpy(to, value.mem.data(), kReadPadding);
+            to += value.mem.size();
+            std::memcpy(to, "\r\n", 2);
+            used_ = lineEnd_ = static_cast<std::size_t>(to + 2 - buffer_.get());
+            return;
+        }
+        putLineNumber(number);
+        put(gap_);
+        put(code);
+        put(",");
+        put(value);
+        endLine();
+    }
+    // The text between a generic line's number and its code.
+    void setGenericGap(std::string_view gap) {
+        gap_ = gap;
+        std::memcpy(gapPadded_, gap.data(), std::min(gap.size(), kReadPadding));
     }
     // Room for writing up to `size` bytes (at most the buffer's size) straight into the
     // buffer; commit() then takes the end of what was written.
@@ -89,6 +111,21 @@ class TextWriter {
         "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
         "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
         "8081828384858687888990919293949596979899";
+    // Eight digits from two halves of four, two digits at a time; then a fixed-size copy of
+    // the wanted ones (six, seven or eight) and the colon. Needs kReadPadding bytes of room.
+    static char* writeLineNumber(char* to, std::uint32_t value) {
+        const std::uint32_t high = value / 10000;
+        const std::uint32_t low = value % 10000;
+        char digits[8 + kReadPadding];
+        std::memcpy(digits, kDigitPairs + 2 * (high / 100), 2);
+        std::memcpy(digits + 2, kDigitPairs + 2 * (high % 100), 2);
+        std::memcpy(digits + 4, kDigitPairs + 2 * (low / 100), 2);
+        std::memcpy(digits + 6, kDigitPairs + 2 * (low % 100), 2);
+        digits[8] = ':';
+        const std::size_t count = value < 1000000 ? 6 : value < 10000000 ? 7 : 8;
+        std::memcpy(to, digits + 8 - count, kReadPadding);
+        return to + count + 1;
+    }
     void putLongLineNumber(std::uint32_t value);
     void putSlow(std::string_view bytes);
     void putRegion(const FileRegion& region);
@@ -103,6 +140,8 @@ class TextWriter {
     std::size_t lineEnd_ = 0;       // end of the last whole line in the buffer; 0 if none
     std::uint64_t wholeLines_ = 0;  // bytes of whole lines already in the file
     bool finished_ = false;
+    std::string_view gap_;
+    char gapPadded_[kReadPadding] = {};
 };
 
 }  // namespace dxflist

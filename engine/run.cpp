@@ -25,15 +25,6 @@ std::string progressCaption(const AppInfo& app, std::int32_t lineCnt) {
     return app.EXEName + " " + std::to_string(lineCnt) + ":　-- 変換中　--";
 }
 
-void writeGenericLine(TextWriter& listing, const ListingTexts& texts, const GroupPair& pair) {
-    listing.putLineNumber(pair.codeLine);
-    listing.put(texts.genericGap);
-    listing.put(pair.grpCode);
-    listing.put(",");
-    listing.put(pair.grpValue);
-    listing.endLine();
-}
-
 }  // namespace
 
 std::filesystem::path listingPath(const AppInfo& app) {
@@ -51,6 +42,7 @@ void subDXFver(const std::filesystem::path& selFn, HostServices& host, const App
     const std::size_t chunk = LineReader::chunkFor(source.size());
     TextWriter listing(listingFile, chunk);
     listing.setRegionSource(&source);
+    listing.setGenericGap(texts.genericGap);
 
     PairReader reader(source, listing, texts, chunk);
     StructureAnnotator annotator(texts);
@@ -71,7 +63,8 @@ void subDXFver(const std::filesystem::path& selFn, HostServices& host, const App
             break;
 
         const GroupPair pair = reader.pair();
-        if (!annotator.annotate(pair, listing, reuseFlag)) writeGenericLine(listing, texts, pair);
+        if (!annotator.annotate(pair, listing, reuseFlag))
+            listing.putGenericLine(pair.codeLine, pair.grpCode, pair.grpValue);
         if (reader.atEnd()) break;
     }
     listing.finish();
