@@ -59,6 +59,37 @@ TEST(TextWriterTest, WritesTextsRegionsAndRopesThroughASmallBuffer) {
               "0123456789 , abcdefghijklmnopqrstuvwxyz\r\n");
 }
 
+// Generic lines take one fixed-size copy per piece when there is room, and the piece by piece
+// way near the buffer's end, for long texts and for texts in the file: both give the same bytes.
+TEST(TextWriterTest, GenericLinesAreTheSameWhereverTheBufferEnds) {
+    TempDir dir;
+    test::writeFile(dir / "src.txt", "a value longer than sixteen bytes");
+    InputFile source(dir / "src.txt");
+    // Views into padded storage, as the reader hands them out.
+    const std::string storage = std::string("  70,1") + std::string(kReadPadding, '#');
+    const TextRef code{{storage.data() + 2, 2}, {}, false, true};
+    const TextRef value{{storage.data() + 5, 1}, {}, false, true};
+    const TextRef inFile{{}, {0, 33}, true, false};
+    std::string expected;
+    for (int i = 0; i < 40; ++i) {
+        expected += (i < 10 ? "00000" : "0000") + std::to_string(i) + ":<>70,1\r\n";
+        expected += "1234567:<>70,a value longer than sixteen bytes\r\n";
+    }
+    for (std::size_t bufferSize = 7; bufferSize <= 90; ++bufferSize) {
+        {
+            TextWriter out(dir / "out.txt", bufferSize);
+            out.setRegionSource(&source);
+            out.setGenericGap("<>");
+            for (int i = 0; i < 40; ++i) {
+                out.putGenericLine(i, code, value);
+                out.putGenericLine(1234567, code, inFile);
+            }
+            out.finish();
+        }
+        ASSERT_EQ(readFile(dir / "out.txt"), expected) << "buffer of " << bufferSize;
+    }
+}
+
 // A writer dropped by a failure keeps whole lines only, even when part of an unfinished long
 // line had already been flushed.
 TEST(TextWriterTest, DroppedWriterKeepsWholeLinesOnly) {
