@@ -18,10 +18,16 @@ APPDIR=$T/app DXFLIST=$build/dxflist EXE=dxflist PROGRESS_RE='^dxflist ([0-9]+):
 XVFB="" WM="" APP="" MAIN="" STATUS="" MOUNTED="" RUN_AS=() WATCH=""
 fail() { echo "gui_bench: $*" >&2; exit 1; }
 note() { :; }
+# A killed process's status must not end the clean-up half way: set -e is off here.
 cleanup() {
-    local pid
-    for pid in $APP $WATCH $WM $XVFB; do kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
+    local status=$? pid
+    set +e
+    for pid in $APP $WATCH $WM $XVFB; do
+        kill "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
+    done
     rm -rf "$T"
+    exit "$status"
 }
 trap cleanup EXIT
 export LC_ALL=C.UTF-8
@@ -30,10 +36,13 @@ source "$source_dir/tests/gui/driver.sh"
 
 # Every opening and closing of an output.txt under $T, with the time it was seen (µs).
 watch_listings() {
-    inotifywait -q -m -r -e open -e close_write --format '%e %w%f' "$T" |
+    # $! is inotifywait itself: killing it ends the reader too, and nothing is left holding
+    # our caller's output open.
+    inotifywait -q -m -r -e open -e close_write --format '%e %w%f' "$T" > >(
         while read -r event file; do
             [[ $file == */output.txt ]] && echo "$event ${EPOCHREALTIME/./} $file"
-        done >"$T/events" &
+        done >"$T/events"
+    ) &
     WATCH=$!
 }
 events_seen() { (($(grep -c CLOSE_WRITE "$T/events") >= $1)); }

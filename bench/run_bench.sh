@@ -88,9 +88,10 @@ echo "(${runs} interleaved runs each; medians; corpus: ${#corpus[@]} files, $cor
 # The real program under Xvfb, against the batch on the same file.
 echo
 echo "The program under Xvfb against dxflist-batch (100 MB CR LF, time output.txt is open):"
-read -r gui_ms gui_batch_ms gui_ratio hwm_small hwm_large < <(
-    "$source_dir/bench/gui_bench.sh" "$build" "$data/big100-crlf.dxf" "$data/big400-crlf.dxf" "$runs" |
-        tee /dev/stderr | tail -n 1)
+"$source_dir/bench/gui_bench.sh" "$build" "$data/big100-crlf.dxf" "$data/big400-crlf.dxf" "$runs" \
+    >"$work/gui.txt"
+head -n -1 "$work/gui.txt"
+read -r gui_ms gui_batch_ms gui_ratio hwm_small hwm_large < <(tail -n 1 "$work/gui.txt")
 echo "program ${gui_ms} ms, batch ${gui_batch_ms} ms (medians); program peak memory" \
     "$((hwm_small / 1024)) MiB after the 100 MB runs, $((hwm_large / 1024)) MiB after one of 400 MB"
 

@@ -32,11 +32,16 @@ SRC=$T/図面/平面図.dxf
 XVFB="" WM="" APP="" MAIN=""
 rm -f "$SHOTS/failed.png"
 
+# A killed process's status must not end the clean-up half way: set -e is off here.
 cleanup() {
-    [[ -n $APP ]] && kill "$APP" 2>/dev/null && wait "$APP" 2>/dev/null
-    [[ -n $WM ]] && kill "$WM" 2>/dev/null && wait "$WM" 2>/dev/null
-    [[ -n $XVFB ]] && kill "$XVFB" 2>/dev/null && wait "$XVFB" 2>/dev/null
+    local status=$? pid
+    set +e
+    for pid in $APP $WM $XVFB; do
+        kill "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
+    done
     rm -rf "$T"
+    exit "$status"
 }
 trap cleanup EXIT
 
