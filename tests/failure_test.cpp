@@ -17,22 +17,10 @@
 namespace dxflist {
 namespace {
 
-using test::FakeHost;
+using test::failureOf;
 using test::readFile;
 using test::TempDir;
 using test::writeFile;
-
-// Runs the listing and returns the failure's message; fails the test if nothing failed.
-std::string failureOf(const std::filesystem::path& selFn, const std::filesystem::path& appDir) {
-    FakeHost host;
-    try {
-        subDXFver(selFn, host, test::appIn(appDir));
-    } catch (const Failure& failure) {
-        return failure.what();
-    }
-    ADD_FAILURE() << "no failure for " << selFn;
-    return {};
-}
 
 bool mentions(const std::string& message, const std::filesystem::path& path) {
     return message.find(pathText(path)) != std::string::npos;

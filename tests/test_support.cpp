@@ -1,5 +1,7 @@
 #include "test_support.h"
 
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <chrono>
 #include <fstream>
@@ -8,6 +10,7 @@
 
 #include "engine/cp932.h"
 #include "engine/dxflist.h"
+#include "engine/failure.h"
 
 namespace dxflist::test {
 
@@ -73,6 +76,17 @@ std::string listingOf(std::string_view dxf, FakeHost* host) {
 
 std::filesystem::path dataDir() {
     return DXFLIST_TEST_DATA_DIR;
+}
+
+std::string failureOf(const std::filesystem::path& selFn, const std::filesystem::path& appDir) {
+    FakeHost host;
+    try {
+        subDXFver(selFn, host, appIn(appDir));
+    } catch (const Failure& failure) {
+        return failure.what();
+    }
+    ADD_FAILURE() << "no failure for " << pathText(selFn);
+    return {};
 }
 
 }  // namespace dxflist::test

@@ -64,6 +64,9 @@ std::string listing(std::initializer_list<std::string_view> utf8Lines);
 // Runs the listing on `dxf` in a fresh application folder and returns "output.txt".
 std::string listingOf(std::string_view dxf, FakeHost* host = nullptr);
 
+// Runs the listing and returns the failure's message; fails the test if nothing failed.
+std::string failureOf(const std::filesystem::path& selFn, const std::filesystem::path& appDir);
+
 // The folder of the project's test data.
 std::filesystem::path dataDir();
 

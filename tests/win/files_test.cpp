@@ -19,6 +19,7 @@
 namespace dxflist {
 namespace {
 
+using test::failureOf;
 using test::FakeHost;
 using test::readFile;
 using test::TempDir;
@@ -40,17 +41,6 @@ class HeldFile {
   private:
     HANDLE handle_;
 };
-
-std::string failureOf(const std::filesystem::path& selFn, const std::filesystem::path& appDir) {
-    FakeHost host;
-    try {
-        subDXFver(selFn, host, test::appIn(appDir));
-    } catch (const Failure& failure) {
-        return failure.what();
-    }
-    ADD_FAILURE() << "no failure for " << pathText(selFn);
-    return {};
-}
 
 void expectNames(const std::string& message, const std::filesystem::path& file) {
     EXPECT_NE(message.find(pathText(file)), std::string::npos) << message;
