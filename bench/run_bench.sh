@@ -2,8 +2,9 @@
 # Times build/dxflist-batch against the I/O floor on large generated drawings and on the real
 # files of the corpus, and checks the performance targets.
 #   bench/run_bench.sh BUILD_DIR [RUNS]
-# Prints medians of RUNS interleaved runs (default 5), ratios, throughput and peak memory, and
-# compares the real program, driven under Xvfb, with the batch.
+# Prints medians of RUNS interleaved runs (default 5), ratios, throughput and peak memory, a
+# plain pair-scanning loop on the same files as a yardstick, and compares the real program,
+# driven under Xvfb, with the batch.
 # Exit status 0 only when every target is met.
 set -euo pipefail
 
@@ -43,17 +44,25 @@ run_floor() {
     cat "$2" >"$work/floor-b"
 }
 
-declare -A engine_us floor_us rss_kb
+# A yardstick: the least a pair lister can do (bench/plain_scan.cpp), on CR LF files.
+run_plain() {
+    rm -f "$work/plain.txt"
+    "$build/bench/dxflist-plain-scan" "$1" "$work/plain.txt"
+}
+
+declare -A engine_us floor_us plain_us rss_kb
 measure() {  # name file
-    local name=$1 file=$2 e=() f=() r=() t0
+    local name=$1 file=$2 e=() f=() p=() r=() t0
     run_engine "$file"
     cp "$work/app/output.txt" "$work/listing"
     for ((i = 0; i < runs; i++)); do
         t0=$(now); run_engine "$file"; e+=($(($(now) - t0))); r+=($(cat "$work/rss"))
         t0=$(now); run_floor "$file" "$work/listing"; f+=($(($(now) - t0)))
+        if [[ $name == *-crlf ]]; then t0=$(now); run_plain "$file"; p+=($(($(now) - t0))); fi
     done
     engine_us[$name]=$(printf '%s\n' "${e[@]}" | median)
     floor_us[$name]=$(printf '%s\n' "${f[@]}" | median)
+    ((${#p[@]} == 0)) || plain_us[$name]=$(printf '%s\n' "${p[@]}" | median)
     rss_kb[$name]=$(printf '%s\n' "${r[@]}" | sort -n | tail -1)
 }
 
@@ -84,6 +93,12 @@ for name in big100-crlf big100-lf big400-crlf big400-lf corpus; do
         'BEGIN {printf "%-12s %10.3f %10.3f %7.2f %9.0f %9s\n", n, e/1e6, f/1e6, e/f, b/e, m}'
 done
 echo "(${runs} interleaved runs each; medians; corpus: ${#corpus[@]} files, $corpus_bytes bytes per round)"
+echo
+echo "Yardstick, the same CR LF files through a plain pair-scanning loop (bench/plain_scan.cpp):"
+for name in big100-crlf big400-crlf; do
+    awk -v n="$name" -v p="${plain_us[$name]}" -v f="${floor_us[$name]}" -v e="${engine_us[$name]}" \
+        'BEGIN {printf "%-12s plain loop %.3f s, %.2f x the floor; dxflist %.2f x the plain loop\n", n, p/1e6, p/f, e/p}'
+done
 
 # The real program under Xvfb, against the batch on the same file.
 echo
