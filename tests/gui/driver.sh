@@ -5,27 +5,25 @@
 # shellcheck shell=bash
 now_ms() { echo $((${EPOCHREALTIME/./} / 1000)); }
 
-# wait_until SECONDS WHAT COMMAND...: polls COMMAND every 20 ms until it succeeds.
+# poll SECONDS COMMAND...: whether COMMAND succeeds within SECONDS, tried every 20 ms.
+poll() {
+    local end=$(($(now_ms) + $1 * 1000))
+    shift
+    until "$@"; do
+        (($(now_ms) < end)) || return 1
+        sleep 0.02
+    done
+}
+# wait_until SECONDS WHAT COMMAND...: the same, and a failure if it does not.
 wait_until() {
     local limit=$1 what=$2
     shift 2
-    local end=$(($(now_ms) + limit * 1000))
-    until "$@"; do
-        (($(now_ms) < end)) || fail "timed out after ${limit}s waiting for $what"
-        sleep 0.02
-    done
+    poll "$limit" "$@" || fail "timed out after ${limit}s waiting for $what"
 }
 
 # --- display, window manager, program --------------------------------------------------------
 
 start_display() {
-    # Xvfb picks a free display itself and writes its number once it accepts clients.
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -dpi 96 -nolisten tcp 3>"$T/display" \
-        >"$T/xvfb.log" 2>&1 &
-    XVFB=$!
-    wait_until 20 "Xvfb" test -s "$T/display"
-    DISPLAY=":$(head -n 1 "$T/display")"
-    export DISPLAY
     # A home of our own, so that no settings or history of the user's reach the program.
     mkdir -p "$T/home" "$T/run"
     chmod 700 "$T/run"
@@ -33,13 +31,36 @@ start_display() {
         XDG_DATA_HOME=$T/home/.local/share XDG_CACHE_HOME=$T/home/.cache NO_AT_BRIDGE=1 \
         GSETTINGS_BACKEND=memory
     unset GDK_SCALE GDK_DPI_SCALE GTK_THEME
-    openbox --sm-disable >"$T/openbox.log" 2>&1 &
-    WM=$!
-    wait_until 30 "openbox" wm_ready
+    # Rarely, while other tests start and stop displays beside us, the display Xvfb reports
+    # (seen: :0) turns openbox away, about once in 30 starts: then both start again.
+    local attempt
+    for attempt in 1 2 3; do
+        start_xvfb
+        openbox --sm-disable >"$T/openbox.log" 2>&1 &
+        WM=$!
+        wait_until 30 "openbox" wm_settled
+        gone "$WM" || return 0
+        echo "openbox could not open $DISPLAY (attempt $attempt): $(cat "$T/openbox.log")" \
+            "Xvfb: $(tail -n 3 "$T/xvfb.log")" >&2
+        kill "$XVFB" 2>/dev/null
+        wait "$XVFB" 2>/dev/null || true
+        XVFB="" WM=""
+    done
+    fail "no display for openbox after 3 attempts"
 }
-wm_ready() {
-    gone "$WM" && fail "openbox ended at start-up"
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'
+start_xvfb() {
+    # Xvfb picks a free display itself and writes its number once it accepts clients.
+    rm -f "$T/display"
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -dpi 96 -nolisten tcp 3>"$T/display" \
+        >"$T/xvfb.log" 2>&1 &
+    XVFB=$!
+    wait_until 20 "Xvfb" test -s "$T/display"
+    DISPLAY=":$(head -n 1 "$T/display")"
+    export DISPLAY
+}
+# openbox has either ended or taken charge of the screen.
+wm_settled() {
+    gone "$WM" || xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'
 }
 
 # start_app [NAME=VALUE...]: starts the program, as EXE, from a fresh application folder.
