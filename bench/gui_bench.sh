@@ -22,10 +22,7 @@ note() { :; }
 cleanup() {
     local status=$? pid
     set +e
-    for pid in $APP $WATCH $WM $XVFB; do
-        kill "$pid" 2>/dev/null
-        wait "$pid" 2>/dev/null
-    done
+    for pid in $APP $WATCH $WM $XVFB; do stop "$pid"; done
     rm -rf "$T"
     exit "$status"
 }

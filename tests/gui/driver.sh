@@ -31,8 +31,8 @@ start_display() {
         XDG_DATA_HOME=$T/home/.local/share XDG_CACHE_HOME=$T/home/.cache NO_AT_BRIDGE=1 \
         GSETTINGS_BACKEND=memory
     unset GDK_SCALE GDK_DPI_SCALE GTK_THEME
-    # Rarely, while other tests start and stop displays beside us, the display Xvfb reports
-    # (seen: :0) turns openbox away, about once in 30 starts: then both start again.
+    # Rarely the display Xvfb reports (seen: :0, just after another test's display on it had
+    # ended) turns openbox away, about once in 30 starts: then both start again.
     local attempt
     for attempt in 1 2 3; do
         start_xvfb
@@ -42,8 +42,7 @@ start_display() {
         gone "$WM" || return 0
         echo "openbox could not open $DISPLAY (attempt $attempt): $(cat "$T/openbox.log")" \
             "Xvfb: $(tail -n 3 "$T/xvfb.log")" >&2
-        kill "$XVFB" 2>/dev/null
-        wait "$XVFB" 2>/dev/null || true
+        stop "$XVFB"
         XVFB="" WM=""
     done
     fail "no display for openbox after 3 attempts"
@@ -83,6 +82,23 @@ start_app() {
 main_window_shown() {
     MAIN=$(windows NORMAL | head -n 1)
     [[ -n $MAIN ]]
+}
+
+# stop PID: ends a process of ours with SIGTERM and, if it is still there after 5 s, with
+# SIGKILL, saying so; then reaps it. Clean-up must never hang on a stuck process.
+stop() {
+    kill "$1" 2>/dev/null || return 0
+    local end=$(($(now_ms) + 5000))
+    until gone "$1"; do
+        if (($(now_ms) >= end)); then
+            echo "process $1 ($(cat "/proc/$1/comm" 2>/dev/null)) did not end on SIGTERM; killed" >&2
+            kill -KILL "$1" 2>/dev/null
+            break
+        fi
+        sleep 0.02
+    done
+    wait "$1" 2>/dev/null
+    return 0
 }
 
 # gone PID: the process has ended: no longer listed, or a zombie that was not waited for yet.

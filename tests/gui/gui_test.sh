@@ -34,10 +34,7 @@ cleanup() {
     local status=$?
     set +e
     local pid
-    for pid in $APP $WM $XVFB; do
-        kill "$pid" 2>/dev/null
-        wait "$pid" 2>/dev/null
-    done
+    for pid in $APP $WM $XVFB; do stop "$pid"; done
     [[ -n $MOUNTED ]] && umount "$MOUNTED"
     rm -rf "$T"
     exit "$status"
