@@ -3,23 +3,8 @@
 # private temporary folder), APPDIR, DXFLIST, EXE, PROGRESS_RE, XVFB, WM, APP, MAIN, STATUS,
 # MOUNTED and RUN_AS (an array, empty to run the program as the caller).
 # shellcheck shell=bash
-now_ms() { echo $((${EPOCHREALTIME/./} / 1000)); }
-
-# poll SECONDS COMMAND...: whether COMMAND succeeds within SECONDS, tried every 20 ms.
-poll() {
-    local end=$(($(now_ms) + $1 * 1000))
-    shift
-    until "$@"; do
-        (($(now_ms) < end)) || return 1
-        sleep 0.02
-    done
-}
-# wait_until SECONDS WHAT COMMAND...: the same, and a failure if it does not.
-wait_until() {
-    local limit=$1 what=$2
-    shift 2
-    poll "$limit" "$@" || fail "timed out after ${limit}s waiting for $what"
-}
+# shellcheck source=poll.sh
+source "$(dirname "${BASH_SOURCE[0]}")/poll.sh"
 
 # --- display, window manager, program --------------------------------------------------------
 
@@ -202,16 +187,7 @@ choose_file() {
     for _ in 1 2 3 4 5; do
         sleep 0.3
         keys "$DLG" Return 2>/dev/null || true
-        wait_until_or 2 dialog_gone "$DLG" && return 0
+        poll 2 dialog_gone "$DLG" && return 0
     done
     fail "the open-file dialog did not take the path $1"
-}
-# wait_until_or SECONDS COMMAND...: as wait_until, but returns 1 at the deadline.
-wait_until_or() {
-    local end=$(($(now_ms) + $1 * 1000))
-    shift
-    until "$@"; do
-        (($(now_ms) < end)) || return 1
-        sleep 0.02
-    done
 }

@@ -57,24 +57,8 @@ fail() {
 }
 note() { echo "[$((SECONDS))s] $*"; }
 
-now_ms() { echo $((${EPOCHREALTIME/./} / 1000)); }
-
-# poll SECONDS COMMAND...: whether COMMAND succeeds within SECONDS, tried every 20 ms.
-poll() {
-    local end=$(($(now_ms) + $1 * 1000))
-    shift
-    until "$@"; do
-        (($(now_ms) < end)) || return 1
-        sleep 0.02
-    done
-}
-
-# wait_until SECONDS WHAT COMMAND...: the same, and the test fails if it does not.
-wait_until() {
-    local limit=$1 what=$2
-    shift 2
-    poll "$limit" "$@" || fail "timed out after ${limit}s waiting for $what"
-}
+# shellcheck source=../gui/poll.sh
+source "$(dirname "$0")/../gui/poll.sh"
 
 winpath() { local p=${1//\//\\}; echo "Z:$p"; }
 
