@@ -2,14 +2,17 @@
 # Installs the Debian packages the build needs, only those that are missing.
 #   scripts/deps.sh          build the program
 #   scripts/deps.sh --test   also what the tests and benchmarks need (Xvfb, xdotool, a window
-#                            manager, the Japanese locale, clang's fuzzer and sanitizers)
+#                            manager, a GTK drag source, the Japanese locale, clang's fuzzer
+#                            and sanitizers)
 set -euo pipefail
 
+# librsvg2-bin renders the program's icon from its SVG.
 packages=(build-essential cmake ninja-build pkg-config libgtest-dev googletest
-          libwxgtk3.2-dev wx3.2-i18n fonts-ipafont-gothic)
+          libwxgtk3.2-dev wx3.2-i18n fonts-ipafont-gothic librsvg2-bin)
 if [[ "${1:-}" == "--test" ]]; then
+    # libgtk-3-dev: the drag source the drag-and-drop test drags files from.
     packages+=(clang libclang-rt-14-dev xvfb xauth xdotool openbox x11-utils imagemagick
-               locales util-linux procps time inotify-tools)
+               locales util-linux procps time inotify-tools libgtk-3-dev)
 fi
 
 missing=()

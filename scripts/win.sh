@@ -15,9 +15,11 @@ step() { echo "== [$((SECONDS - started))s] $*"; }
 step "packages"
 # The Linux build the results are compared with, and its benchmark file generator.
 scripts/deps.sh
-# GoogleTest's sources for the cross-built engine tests; the GUI test's display, window
-# manager, keyboard, screenshots; the Japanese locale for Wine's code page 932 runs.
-packages=(googletest ninja-build xvfb openbox xdotool x11-xserver-utils imagemagick locales)
+# GoogleTest's sources for the cross-built engine tests; icotool for the program's icon; the GUI
+# test's display, window manager, keyboard, screenshots; the Japanese locale for Wine's code
+# page 932 runs.
+packages=(googletest ninja-build icoutils xvfb openbox xdotool x11-xserver-utils imagemagick
+          locales)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

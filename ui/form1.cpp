@@ -8,6 +8,7 @@
 
 #include "engine/dxflist.h"
 #include "ui/app_info.h"
+#include "ui/icons.h"
 
 namespace dxflist::ui {
 namespace {
@@ -59,12 +60,15 @@ Form1::Form1()
     menuBar->Append(mnuFile, fromUtf8("ファイル(&F)"));
     menuBar->Append(mnuHelp, fromUtf8("ヘルプ(&H)"));
     SetMenuBar(menuBar);
+    SetIcons(programIcons());
     // 4680 x 3090 twips: 312 x 206 pixels at 96 DPI.
     SetClientSize(FromDIP(wxSize(312, 206)));
+    DragAcceptFiles(true);
 
     Bind(wxEVT_MENU, &Form1::mnuFileOpen_Click, this, kIdFileOpen);
     Bind(wxEVT_MENU, &Form1::mnuFileExit_Click, this, kIdFileExit);
     Bind(wxEVT_MENU, &Form1::mnuHelpVer_Click, this, kIdHelpVer);
+    Bind(wxEVT_DROP_FILES, &Form1::Form_DropFiles, this);
     Bind(wxEVT_CLOSE_WINDOW, &Form1::Form_Close, this);
     Form_Load();
 }
@@ -117,7 +121,33 @@ void Form1::mnuFileOpen_Click(wxCommandEvent&) {
     if (CommonDialog1.ShowModal() != wxID_OK) return;
     const wxString fileName = CommonDialog1.GetPath();
     if (fileName.empty()) return;
+    listFile(fileName, app);
+}
 
+// A file dropped on the window is opened as File > Open opens the file chosen in its dialog.
+// The drop itself only takes note of the names: the run starts once the drag-and-drop
+// exchange with the source is over, so that the source is not left waiting through a run and
+// its boxes.
+void Form1::Form_DropFiles(wxDropFilesEvent& event) {
+    if (running_ || endRequested_) return;
+    const std::vector<wxString> fileNames(event.GetFiles(),
+                                          event.GetFiles() + event.GetNumberOfFiles());
+    CallAfter([this, fileNames] { openDropped(fileNames); });
+}
+
+void Form1::openDropped(const std::vector<wxString>& fileNames) {
+    if (running_ || endRequested_ || fileNames.empty()) return;
+    // There is one listing: a second file would overwrite the first one's at once.
+    if (fileNames.size() > 1) {
+        msgBox("ファイルは一度に一つずつ開いてください。", kMsgBoxOkInformation);
+        return;
+    }
+    const AppInfo app = currentAppInfo();
+    std::filesystem::current_path(app.Path);
+    listFile(fileNames.front(), app);
+}
+
+void Form1::listFile(const wxString& fileName, const AppInfo& app) {
     FlagGuard running(running_);
     lastPump_ = std::chrono::steady_clock::now();
     subDXFver(toPath(fileName), *this, app);

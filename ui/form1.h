@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <string_view>
+#include <vector>
 
 #include "engine/host.h"
 
@@ -31,6 +32,9 @@ class Form1 : public wxFrame, public HostServices {
     void mnuFileOpen_Click(wxCommandEvent& event);
     void mnuFileExit_Click(wxCommandEvent& event);
     void mnuHelpVer_Click(wxCommandEvent& event);
+    void Form_DropFiles(wxDropFilesEvent& event);
+    void openDropped(const std::vector<wxString>& fileNames);
+    void listFile(const wxString& fileName, const AppInfo& app);
     void endProgram();
 
     wxFileDialog CommonDialog1;
