@@ -130,17 +130,21 @@ void Form1::mnuFileOpen_Click(wxCommandEvent&) {
 // exchange with the source is over, so that the source is not left waiting through a run and
 // its boxes.
 void Form1::Form_DropFiles(wxDropFilesEvent& event) {
-    if (running_ || endRequested_) return;
+    // Refused where the platform can tell the source so (GTK): the drag then visibly fails.
+    if (running_ || ending_) {
+        event.Skip();
+        return;
+    }
     const std::vector<wxString> fileNames(event.GetFiles(),
                                           event.GetFiles() + event.GetNumberOfFiles());
     CallAfter([this, fileNames] { openDropped(fileNames); });
 }
 
 void Form1::openDropped(const std::vector<wxString>& fileNames) {
-    if (running_ || endRequested_ || fileNames.empty()) return;
+    if (running_ || ending_ || fileNames.empty()) return;
     // There is one listing: a second file would overwrite the first one's at once.
     if (fileNames.size() > 1) {
-        msgBox("ファイルは一度に一つずつ開いてください。", kMsgBoxOkInformation);
+        msgBox("一度に開けるファイルは一つだけです。", kMsgBoxOkInformation);
         return;
     }
     const AppInfo app = currentAppInfo();
