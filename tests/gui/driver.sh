@@ -191,3 +191,34 @@ choose_file() {
     done
     fail "the open-file dialog did not take the path $1"
 }
+
+# drag_files FILE...: drags FILE... from a file manager's window (drag_source) onto the middle
+# of the program's window with the mouse, and waits for the drag to end. DRAG_STATUS: 0 if the
+# program took the drop, 1 if it refused it.
+DRAG_SOURCE=${DXFLIST_DRAG_SOURCE:-}
+drag_files() {
+    [[ -x $DRAG_SOURCE ]] || fail "no drag source program (DXFLIST_DRAG_SOURCE)"
+    "$DRAG_SOURCE" "$@" >"$T/drag.log" 2>&1 &
+    local source=$! window
+    find_source() { window=$(xdotool search --onlyvisible --pid "$source" 2>/dev/null | head -n 1); [[ -n $window ]]; }
+    wait_until 10 "the drag source window" find_source
+    xdotool windowmove --sync "$window" 900 700 2>/dev/null || true
+    local sx sy tx ty x y w h i
+    read -r x y w h < <(geometry "$window")
+    sx=$((x + w / 2)) sy=$((y + h / 2))
+    read -r x y w h < <(geometry "$MAIN")
+    tx=$((x + w / 2)) ty=$((y + h / 2))
+    # At a hand's pace: GTK starts a drag once the pointer has moved a few pixels with the
+    # button down, and the window under it answers each step before the next.
+    xdotool mousemove --sync "$sx" "$sy" mousedown 1
+    for i in 1 2 3 4 5 6 7 8 9 10; do
+        xdotool mousemove --sync $((sx + (tx - sx) * i / 10)) $((sy + (ty - sy) * i / 10))
+        sleep 0.05
+    done
+    sleep 0.2
+    xdotool mouseup 1
+    source_gone() { gone "$source"; }
+    wait_until 20 "the drag to end" source_gone
+    DRAG_STATUS=0
+    wait "$source" || DRAG_STATUS=$?
+}

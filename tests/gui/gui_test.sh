@@ -480,6 +480,43 @@ scenario_unreadable() {
     assert_app_files "" "after the failure"
 }
 
+# Files dragged onto the window: one file is listed as File > Open lists it, several files are
+# refused with one box, a drop during a run is refused, a folder fails as Open fails.
+scenario_drop() {
+    reference "$LF_FILE" "$T/ref"
+    start_display
+    start_app
+    drag_files "$LF_FILE"
+    ((DRAG_STATUS == 0)) || fail "the program refused the dropped file"
+    wait_until 20 "the box about unix.dxf" dialog_shown
+    answer Return
+    wait_until 30 "the listing to equal dxflist-batch's" listing_done "$T/ref/output.txt"
+    assert_app_files "$(dir_files "$T/ref")" "after the run"
+
+    local before
+    before=$(stat -c %Y.%s "$APPDIR/output.txt")
+    drag_files "$CRLF_FILE" "$LF_FILE"
+    wait_until 20 "the box about one file at a time" dialog_shown
+    shot drop-several-box "$DLG"
+    answer Return
+    [[ $(stat -c %Y.%s "$APPDIR/output.txt") == "$before" ]] || fail "a file of several dropped was listed"
+    cmp -s "$APPDIR/output.txt" "$T/ref/output.txt" || fail "the listing changed after several files were dropped"
+
+    # During a run the drop is ignored: the run's listing comes out whole.
+    start_big_run
+    drag_files "$CRLF_FILE"
+    caption_progress || fail "the run ended before the drop"
+    finish_big_run
+
+    mkdir -p "$T/folder.dxf"
+    drag_files "$T/folder.dxf"
+    wait_until 20 "the failure box" dialog_shown
+    shot drop-folder-box "$DLG"
+    answer Return
+    wait_exit_quietly 10
+    ((STATUS != 0)) || fail "the program ended with status 0 after a dropped folder"
+}
+
 declare -F "scenario_$SCENARIO" >/dev/null || { echo "unknown scenario: $SCENARIO" >&2; exit 64; }
 "scenario_$SCENARIO"
 note "passed"
