@@ -54,7 +54,8 @@ std::string firstIconSizes(HMODULE module) {
         const int pixels = entry.width == 0 ? 256 : entry.width;
         sizes += (sizes.empty() ? "" : " ") + std::to_string(pixels);
         DWORD bytes = 0;
-        const void* image = resource(module, MAKEINTRESOURCEW(entry.id), RT_ICON, &bytes);
+        const void* image =
+            resource(module, MAKEINTRESOURCEW(entry.id), MAKEINTRESOURCEW(3) /* RT_ICON */, &bytes);
         const HICON icon =
             image ? CreateIconFromResourceEx(static_cast<BYTE*>(const_cast<void*>(image)), bytes,
                                              TRUE, 0x00030000, 0, 0, 0)

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# The Windows download as a user gets it: unpacked into a fresh folder, it holds exactly the
+# program, the two READMEs with CR LF line ends (and a byte order mark, for Notepad) and the
+# license; its dxflist.exe, run from there under Wine, lists a drawing through its window as
+# the Linux build's dxflist-batch does.
+#   package_test.sh ZIP LINUX_BATCH CORPUS_DIR
+set -euo pipefail
+(($# == 3)) || { echo "usage: $0 ZIP LINUX_BATCH CORPUS_DIR" >&2; exit 64; }
+ZIP=$(realpath "$1") BATCH=$(realpath "$2") CORPUS=$(realpath "$3")
+T=$(mktemp -d "${TMPDIR:-/tmp}/dxflist-package.XXXXXX")
+trap 'rm -rf "$T"' EXIT
+fail() { echo "FAIL [package]: $*" >&2; exit 1; }
+
+mkdir "$T/unpacked"
+unzip -q "$ZIP" -d "$T/unpacked"
+contents=$(cd "$T/unpacked" && find . -mindepth 1 -printf '%P\n' | sort | tr '\n' ' ')
+[[ $contents == "LICENSE README.ja.txt README.txt dxflist.exe " ]] ||
+    fail "the zip holds [$contents]"
+for readme in README.txt README.ja.txt; do
+    file=$T/unpacked/$readme
+    [[ $(head -c 3 "$file" | od -An -tx1 | tr -d ' ') == efbbbf ]] || fail "$readme has no byte order mark"
+    lines=$(wc -l <"$file")
+    ((lines > 20 && $(grep -c $'\r$' "$file") == lines)) || fail "$readme: not every line ends with CR LF"
+    iconv -f UTF-8 -t UTF-8 "$file" >/dev/null || fail "$readme is not UTF-8"
+done
+grep -q '^MIT License' "$T/unpacked/LICENSE" || fail "LICENSE is not the MIT license"
+echo "package: contents and text files as expected"
