@@ -22,11 +22,6 @@ TempDir::TempDir() {
     std::filesystem::create_directories(path_);
 }
 
-TempDir::~TempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
-
 std::string readFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw std::runtime_error("cannot read " + path.string());
@@ -37,8 +32,8 @@ std::string readFile(const std::filesystem::path& path) {
 
 void writeFile(const std::filesystem::path& path, std::string_view bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out) throw std::runtime_error("cannot write " + path.string());
+    if (!out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())))
+        throw std::runtime_error("cannot write " + path.string());
 }
 
 AppInfo appIn(const std::filesystem::path& folder) {
@@ -50,19 +45,13 @@ AppInfo appIn(const std::filesystem::path& folder) {
 
 std::string crlf(std::initializer_list<std::string_view> lines) {
     std::string text;
-    for (std::string_view line : lines) {
-        text += line;
-        text += "\r\n";
-    }
+    for (std::string_view line : lines) text.append(line).append("\r\n");
     return text;
 }
 
 std::string listing(std::initializer_list<std::string_view> utf8Lines) {
     std::string text;
-    for (std::string_view line : utf8Lines) {
-        text += utf8ToCp932(line);
-        text += "\r\n";
-    }
+    for (std::string_view line : utf8Lines) text.append(utf8ToCp932(line)).append("\r\n");
     return text;
 }
 
@@ -74,10 +63,6 @@ std::string listingOf(std::string_view dxf, FakeHost* host) {
     return readFile(dir / "output.txt");
 }
 
-std::filesystem::path dataDir() {
-    return DXFLIST_TEST_DATA_DIR;
-}
-
 std::string failureOf(const std::filesystem::path& selFn, const std::filesystem::path& appDir) {
     FakeHost host;
     try {
@@ -87,6 +72,10 @@ std::string failureOf(const std::filesystem::path& selFn, const std::filesystem:
     }
     ADD_FAILURE() << "no failure for " << pathText(selFn);
     return {};
+}
+
+std::filesystem::path dataDir() {
+    return DXFLIST_TEST_DATA_DIR;
 }
 
 }  // namespace dxflist::test
