@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/failure.h"
+#include "test_support.h"
 
 namespace dxflist::ui {
 namespace {
@@ -12,15 +13,12 @@ namespace {
 // The version line, the company (its two line breaks stay when it is empty), the folder, then
 // each optional string that is not empty, in a fixed order.
 TEST(VersionTextTest, ListsWhatIsKnownInOrder) {
-    AppInfo app;
-    app.EXEName = "dxflist";
-    app.Path = "/opt/dxflist";
+    AppInfo app = test::appIn("/opt/dxflist");
     app.Major = 1, app.Minor = 20, app.Revision = 3;
     const std::string folder =
         "アプリケーションフォルダ \r\n\r\n" + pathText(app.Path) + "\r\n\r\n";
     EXPECT_EQ(versionText(app), "dxflist Ver 1.20.3\r\n\r\n\r\n\r\n" + folder);
-    app.CompanyName = "dxflist contributors";
-    app.ProductName = "dxflist";
+    app.CompanyName = "dxflist contributors", app.ProductName = "dxflist";
     const std::string head = "dxflist Ver 1.20.3\r\n\r\ndxflist contributors\r\n\r\n" + folder;
     EXPECT_EQ(versionText(app), head + "製品名 : dxflist\r\n\r\n");
     app.Comments = "c", app.FileDescription = "d", app.LegalCopyright = "(c)",
@@ -33,8 +31,8 @@ TEST(VersionTextTest, ListsWhatIsKnownInOrder) {
 TEST(AppInfoTest, DescribesTheRunningExecutable) {
     const AppInfo app = currentAppInfo();
     EXPECT_EQ(app.EXEName, "dxflist_engine_tests");
-    EXPECT_TRUE(std::filesystem::exists(app.Path / "dxflist_engine_tests") ||
-                std::filesystem::exists(app.Path / "dxflist_engine_tests.exe"));
+    EXPECT_TRUE(exists(app.Path / "dxflist_engine_tests") ||
+                exists(app.Path / "dxflist_engine_tests.exe"));
 }
 
 }  // namespace

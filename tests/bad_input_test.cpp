@@ -42,7 +42,7 @@ TEST(BadInputTest, FileChangedWhileReadIsListedAsItIsThen) {
         host.onEvents = [&, passes = 0]() mutable {
             if (++passes == 10) row.change(dir / "in.dxf");
         };
-        subDXFver(dir / "in.dxf", host, test::appIn(dir.path()));
+        subDXFver(dir / "in.dxf", host, test::appIn(dir.path));
         EXPECT_TRUE(readFile(dir / "output.txt") == listingOf(row.listed)) << row.name;
     }
 }

@@ -26,7 +26,7 @@ namespace {
 
 // The folder's files: a name and its bytes, or what it is instead: "<dir>", a "<fifo>", a
 // link to "<full>" (/dev/full), or a file another program holds, "<locked>" without sharing
-// (a CAD program its drawing) or "<viewed>" sharing reading (a viewer the listing or the copy).
+// (a CAD program its drawing) or "<seen>" sharing reading (a viewer the listing or the copy).
 struct FailureRow {
     const char* name;
     std::vector<std::pair<const char*, const char*>> files;
@@ -38,6 +38,10 @@ struct FailureRow {
 
 const char* const kCrLf = " 70\r\n1\r\n";
 const char* const kLf = " 70\n1\n";
+#ifdef _WIN32
+const char* const kPipe = "\\\\.\\pipe\\dxflist-test";
+constexpr unsigned long kShared = ERROR_SHARING_VIOLATION;
+#endif
 
 const FailureRow kRows[] = {
     {"MissingSource", {}, "missing.dxf", "", "missing.dxf", ENOENT},
@@ -51,32 +55,18 @@ const FailureRow kRows[] = {
     // A FIFO would keep the run waiting for a writer, a device would never end.
     {"FifoAsSource", {{"p.dxf", "<fifo>"}}, "p.dxf", "", "p.dxf"},
     {"DeviceAsSource", {}, "/dev/zero", "", "/dev/zero"},
-    {"ListingCannotBeWritten",
-     {{"in.dxf", kCrLf}, {"output.txt", "<full>"}},
-     "in.dxf",
-     "",
-     "output.txt",
-     ENOSPC},
+    {"DiskFull", {{"in.dxf", kCrLf}, {"output.txt", "<full>"}}, "in.dxf", "", "output.txt", ENOSPC},
 #else
-    {"DrawingHeld", {{"in.dxf", "<locked>"}}, "in.dxf", "", "in.dxf", ERROR_SHARING_VIOLATION},
+    {"DrawingHeld", {{"in.dxf", "<locked>"}}, "in.dxf", "", "in.dxf", kShared},
     {"ListingHeld",
-     {{"in.dxf", kCrLf}, {"output.txt", "<viewed>"}},
+     {{"in.dxf", kCrLf}, {"output.txt", "<seen>"}},
      "in.dxf",
      "",
      "output.txt",
-     ERROR_SHARING_VIOLATION},
-    {"CopyHeld",
-     {{"in.dxf", kLf}, {"unix.dxf", "<viewed>"}},
-     "in.dxf",
-     "",
-     "unix.dxf",
-     ERROR_SHARING_VIOLATION},
+     kShared},
+    {"CopyHeld", {{"in.dxf", kLf}, {"unix.dxf", "<seen>"}}, "in.dxf", "", "unix.dxf", kShared},
     // A named pipe would keep the run waiting for ever.
-    {"NamedPipeAsSource",
-     {{"\\\\.\\pipe\\dxflist-test", "<pipe>"}},
-     "\\\\.\\pipe\\dxflist-test",
-     "",
-     "\\\\.\\pipe\\dxflist-test"},
+    {"NamedPipeAsSource", {{kPipe, "<pipe>"}}, kPipe, "", kPipe},
 #endif
 };
 
@@ -108,16 +98,16 @@ TEST_P(FailureTest, NamesTheFileAndTouchesNothing) {
             EXPECT_EQ(::mkfifo((dir / name).c_str(), 0600), 0);
         }
 #endif
-        if (!what.starts_with('<') || what == "<locked>" || what == "<viewed>")
+        if (!what.starts_with('<') || what == "<locked>" || what == "<seen>")
             test::writeFile(dir / name, what == "<locked>" ? kCrLf : bytes);
     }
-    const auto before = snapshot(dir.path());
+    const auto before = snapshot(dir.path);
     std::vector<std::shared_ptr<void>> held;
 #ifdef _WIN32
     for (const auto& [name, bytes] : row.files) {
         const std::string what = bytes;
-        const DWORD share = what == "<viewed>" ? FILE_SHARE_READ : 0;
-        if (what == "<locked>" || what == "<viewed>")
+        const DWORD share = what == "<seen>" ? FILE_SHARE_READ : 0;
+        if (what == "<locked>" || what == "<seen>")
             held.emplace_back(CreateFileW(in(dir, name).c_str(), GENERIC_READ, share, nullptr,
                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr),
                               CloseHandle);
@@ -133,7 +123,7 @@ TEST_P(FailureTest, NamesTheFileAndTouchesNothing) {
     if (row.error) {
         EXPECT_NE(message.find(osErrorText(row.error)), std::string::npos) << message;
     }
-    EXPECT_EQ(snapshot(dir.path()), before);
+    EXPECT_EQ(snapshot(dir.path), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, FailureTest, ::testing::ValuesIn(kRows),

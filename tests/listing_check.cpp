@@ -5,56 +5,29 @@
 #include "engine/cp932.h"
 
 namespace dxflist::test {
-namespace {
-
-// The input's lines as the reader splits them, for a quick "is this text in the input";
-// anything else is searched for in the whole input.
-class SourceText {
-  public:
-    explicit SourceText(std::string_view source) : source_(source) {
-        for (std::size_t start = 0; start <= source.size();) {
-            std::size_t end = source.find('\r', start);
-            if (end == std::string_view::npos) end = source.size();
-            lines_.insert(source.substr(start, end - start));
-            start = end + 1;
-            if (start < source.size() && source[start] == '\n') ++start;
-        }
-    }
-    bool contains(std::string_view text) const {
-        return lines_.contains(text) || source_.find(text) != std::string_view::npos;
-    }
-
-  private:
-    std::string_view source_;
-    std::unordered_set<std::string_view> lines_;
-};
-
-// Lines that begin with a value as read (an entity keyword, a section name, a header
-// variable) look like generic lines when the value does; then the value is in the input.
-bool annotatedValue(std::string_view text, const SourceText& source) {
-    const std::string& suffix = listingTexts().sectionSuffix;
-    const std::size_t equals = text.find('=');
-    return (text.ends_with(suffix) &&
-            source.contains(text.substr(0, text.size() - suffix.size()))) ||
-           (equals != std::string_view::npos && source.contains(text.substr(0, equals))) ||
-           source.contains(text);
-}
-
-}  // namespace
 
 std::string listingFault(std::string_view listing, std::string_view input) {
+    // The input's lines as the reader splits them, for a quick "is this in the input"; other
+    // texts are searched for in the whole input.
+    std::unordered_set<std::string_view> lines;
+    for (std::size_t start = 0; start <= input.size();) {
+        const std::size_t end = std::min(input.find('\r', start), input.size());
+        lines.insert(input.substr(start, end - start));
+        start = end + 1 + (end + 1 < input.size() && input[end + 1] == '\n');
+    }
+    const auto inInput = [&](std::string_view text) {
+        return lines.contains(text) || input.find(text) != std::string_view::npos;
+    };
     const ListingTexts& texts = listingTexts();
-    const SourceText source(input);
     if (!listing.ends_with("\r\n")) return "the listing does not end with CR LF";
     long highest = 0;
-    std::string_view last;
+    std::string_view line;
     for (std::size_t start = 0; start < listing.size();) {
-        const std::size_t end = listing.find("\r\n", start);
-        const std::string_view line = last = listing.substr(start, end - start);
+        line = listing.substr(start, listing.find("\r\n", start) - start);
+        start += line.size() + 2;
         const auto broken = [&](const char* what) {
-            return std::string(what) + ": " + std::string(line);
+            return what + std::string(": ") + std::string(line);
         };
-        start = end + 2;
         const std::size_t colon = line.find(':');
         if (line.find('\r') != std::string_view::npos) return broken("CR inside a line");
         if (colon == std::string_view::npos || colon < 6) return broken("no line number");
@@ -64,6 +37,7 @@ std::string listingFault(std::string_view listing, std::string_view input) {
             number = number * 10 + (c - '0');
         }
         const std::string_view text = line.substr(colon + 1);
+        // A header variable's line (name "=" values) has the number of its name.
         if (number < highest && text.find('=') == std::string_view::npos)
             return broken("line number decreases");
         highest = std::max(highest, number);
@@ -73,15 +47,20 @@ std::string listingFault(std::string_view listing, std::string_view input) {
         const std::string_view code = group.substr(0, comma);
         const bool hidden = code == "5" || code == "100" || code == "102" || code == "330";
         if (comma != std::string_view::npos && comma > 0 && !hidden &&
-            source.contains(group.substr(comma + 1)))
+            inInput(group.substr(comma + 1)))
             continue;
-        if (annotatedValue(text, source)) continue;
+        // Lines that begin with a value as read (an entity keyword, a section name, a header
+        // variable) look like generic lines when the value does; then it is in the input.
+        const std::string& suffix = texts.sectionSuffix;
+        if ((text.ends_with(suffix) && inInput(text.substr(0, text.size() - suffix.size()))) ||
+            inInput(text) || inInput(text.substr(0, text.find('='))))
+            continue;
         if (comma == std::string_view::npos) return broken("generic line without a comma");
         return broken(hidden ? "hidden group listed" : "generic value not in the input");
     }
-    const std::string_view report = last.substr(last.find(':') + 1);
+    const std::string_view report = line.substr(line.find(':') + 1);
     if (report != texts.eofAtValue && report != texts.eofAtCodeChecked)
-        return "the last line is not an end-of-file report: " + std::string(last);
+        return "the last line is not an end-of-file report: " + std::string(line);
     return {};
 }
 

@@ -43,8 +43,8 @@ TEST_P(ListingTest, ListsAsExpected) {
     test::writeFile(chosen, dxf);
     test::FakeHost host;
     bool listingAtBox = false;
-    host.onBox = [&](std::string_view) { listingAtBox = exists(dir / "output.txt"); };
-    subDXFver(chosen, host, test::appIn(dir.path()));
+    host.onBox = [&] { listingAtBox = exists(dir / "output.txt"); };
+    subDXFver(chosen, host, test::appIn(dir.path));
 
     EXPECT_EQ(readFile(dir / "output.txt"), readFile(golden.string() + ".expected.txt"));
     EXPECT_EQ(readFile(dir / "unix.dxf"), copy);

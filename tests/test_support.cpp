@@ -16,10 +16,16 @@ namespace dxflist::test {
 
 TempDir::TempDir() {
     static std::atomic<int> serial{0};
-    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    path_ = std::filesystem::temp_directory_path() /
-            ("dxflist-test-" + std::to_string(stamp) + "-" + std::to_string(serial++));
-    std::filesystem::create_directories(path_);
+    path = std::filesystem::temp_directory_path() /
+           ("dxflist-test-" +
+            std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + "-" +
+            std::to_string(serial++));
+    std::filesystem::create_directories(path);
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
 }
 
 std::string readFile(const std::filesystem::path& path) {
@@ -31,8 +37,8 @@ std::string readFile(const std::filesystem::path& path) {
 }
 
 void writeFile(const std::filesystem::path& path, std::string_view bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())))
+    if (!std::ofstream(path, std::ios::binary)
+             .write(bytes.data(), static_cast<std::streamsize>(bytes.size())))
         throw std::runtime_error("cannot write " + path.string());
 }
 
@@ -59,7 +65,7 @@ std::string listingOf(std::string_view dxf, FakeHost* host) {
     TempDir dir;
     writeFile(dir / "in.dxf", dxf);
     FakeHost ownHost;
-    subDXFver(dir / "in.dxf", host ? *host : ownHost, appIn(dir.path()));
+    subDXFver(dir / "in.dxf", host ? *host : ownHost, appIn(dir.path));
     return readFile(dir / "output.txt");
 }
 
@@ -72,10 +78,6 @@ std::string failureOf(const std::filesystem::path& selFn, const std::filesystem:
     }
     ADD_FAILURE() << "no failure for " << pathText(selFn);
     return {};
-}
-
-std::filesystem::path dataDir() {
-    return DXFLIST_TEST_DATA_DIR;
 }
 
 }  // namespace dxflist::test

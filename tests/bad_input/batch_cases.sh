@@ -39,13 +39,15 @@ rm -f "$work/noline.dxf"
 # Permission denied, on the source and on the application folder.
 mkdir -p "$work/perm/app" "$work/perm/locked"
 cp "$sample" "$work/perm/unreadable.dxf"
+cp "$sample" "$work/perm/readable.dxf"
 chmod 000 "$work/perm/unreadable.dxf"
 chmod 755 "$work" "$work/perm"
 chmod 777 "$work/perm/app"
+chmod 644 "$work/perm/readable.dxf"
 chmod 555 "$work/perm/locked"
 run "${as_user[@]}" "$batch" "$work/perm/unreadable.dxf" "$work/perm/app"
 check "unreadable source" eval '((status == 2)) && has unreadable.dxf && has "Permission denied" && [[ ! -e $work/perm/app/output.txt ]]'
-run "${as_user[@]}" "$batch" "$sample" "$work/perm/locked"
+run "${as_user[@]}" "$batch" "$work/perm/readable.dxf" "$work/perm/locked"
 check "application folder without write permission" eval '((status == 2)) && has locked/output.txt && has "Permission denied"'
 
 # A full disk: a small tmpfs where this machine lets us mount one, else /dev/full. Only whole

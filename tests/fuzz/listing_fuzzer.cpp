@@ -17,8 +17,7 @@
 
 namespace {
 
-class QuietHost : public dxflist::HostServices {
-  public:
+struct QuietHost : dxflist::HostServices {
     void setCaption(std::string_view) override {}
     void doEvents() override {}
     int msgBox(std::string_view, int) override { return dxflist::kAnswerOk; }
@@ -32,26 +31,17 @@ std::string slurp(const std::filesystem::path& path) {
 
 // One application folder for the whole fuzzing run, removed when libFuzzer exits normally.
 struct WorkDir {
-    std::filesystem::path path;
-    WorkDir() {
-        char name[] = "/tmp/dxflist-fuzz-XXXXXX";
-        if (!mkdtemp(name)) std::abort();
-        path = name;
-    }
-    ~WorkDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
+    std::filesystem::path path = mkdtemp(std::string("/tmp/dxflist-fuzz-XXXXXX").data());
+    ~WorkDir() { std::filesystem::remove_all(path); }
 };
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const WorkDir dir;
-    const std::filesystem::path input = dir.path / "input.dxf";
-    std::error_code ignored;
-    std::filesystem::remove(dir.path / "unix.dxf", ignored);
-    std::ofstream(input, std::ios::binary | std::ios::trunc)
+    const std::filesystem::path input = dir.path / "input.dxf", copy = dir.path / "unix.dxf";
+    std::filesystem::remove(copy);
+    std::ofstream(input, std::ios::binary)
         .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     dxflist::AppInfo app;
     app.EXEName = "dxflist";
@@ -64,12 +54,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (size != 0) std::abort();
         return 0;
     }
-    const bool copied = std::filesystem::exists(dir.path / "unix.dxf");
-    const std::string fault = dxflist::test::listingFault(
-        slurp(dir.path / "output.txt"), slurp(copied ? dir.path / "unix.dxf" : input));
-    if (!fault.empty()) {
-        std::fprintf(stderr, "listing invariant broken: %.300s\n", fault.c_str());
-        std::abort();
-    }
-    return 0;
+    const std::string fault = dxflist::test::listingFault(slurp(dir.path / "output.txt"),
+                                                          slurp(exists(copy) ? copy : input));
+    if (fault.empty()) return 0;
+    std::fprintf(stderr, "listing invariant broken: %.300s\n", fault.c_str());
+    std::abort();
 }
