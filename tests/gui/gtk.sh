@@ -1,5 +1,4 @@
 # GUI harness backend for the Linux program: windows told apart by _NET_WM_WINDOW_TYPE.
-# shellcheck shell=bash
 EXE=dxflist KEY_YES=alt+y KEY_NO=alt+n BOX_TEXT=no RUN_AS=()
 native() { echo "$1"; }
 # start_app [NAME=VALUE...]: PROGRAM as EXE from a fresh application folder (emptied when it is

@@ -22,8 +22,7 @@ listing_is() { cmp -s "$APPDIR/output.txt" "$1"; }
 caption_is() { [[ $(caption) == "$1" ]]; }
 # expect_box EXACT|PART TEXT: a box titled dxflist, saying TEXT (where the backend reads texts).
 expect_box() {
-    wait_until 30 "a box" box_shown
-    [[ $(box_title) == dxflist ]] || fail "the box's title is '$(box_title)'"
+    wait_until 30 "a box titled dxflist" eval 'box_shown && [[ $(box_title) == dxflist ]]'
     [[ $BOX_TEXT == yes ]] || return 0
     local text
     text=$(box_text)

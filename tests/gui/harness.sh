@@ -1,7 +1,6 @@
 # Shared by the GUI tests and the GUI benchmark: display, polling, clean-up, failure with a
 # screenshot. The caller sets T (a private folder), SHOTS and NAME, then sources a backend
 # (gtk.sh, wine.sh) that knows the program's windows.
-# shellcheck shell=bash
 XVFB="" WM="" APP="" MAIN="" STATUS="" MOUNTED="" EXTRA_PIDS=() APPDIR=$T/app
 now_ms() { echo $((${EPOCHREALTIME/./} / 1000)); }
 STARTED_MS=$(now_ms)

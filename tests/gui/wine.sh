@@ -1,8 +1,6 @@
 # GUI harness backend for dxflist.exe under Wine: window and control texts read with
 # WINDOW_TEXT (window_text.exe). Wine can miss a key sent before it has taken the focus the
 # window manager gave, so a key without effect is sent again.
-# shellcheck shell=bash
-# shellcheck source=../../scripts/wine-prefix.sh
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-prefix.sh"
 EXE=dxflist EXT=.exe KEY_YES=y KEY_NO=n BOX_TEXT=yes
 # Without address space randomisation: see cmake/mingw-w64-x86_64.cmake.
