@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -10,6 +12,9 @@
 
 namespace dxflist {
 namespace {
+
+// Bytes of the copy between two chances for window events.
+constexpr std::ptrdiff_t kCopySlice = 4096;
 
 // Whether the first line, up to the first CR, holds an LF. Reading the first line of an empty
 // file is reading past its end.
@@ -34,8 +39,11 @@ bool firstLineHasLf(const std::filesystem::path& selFn) {
 }
 
 // Copies the first line of selFn to `to` with every LF made CR LF, then one CR LF. Returns
-// whether the first line ended at a CR, that is whether more of the file follows it.
-bool writeCrLfCopy(const std::filesystem::path& selFn, const std::filesystem::path& to) {
+// whether the first line ended at a CR, that is whether more of the file follows it. Window
+// events are let in every few kilobytes, as the listing run does every pair: a copy of hundreds
+// of megabytes takes seconds, and Exit must be able to stop it.
+bool writeCrLfCopy(const std::filesystem::path& selFn, const std::filesystem::path& to,
+                   HostServices& host) {
     InputFile in(selFn);
     const std::size_t chunk = LineReader::chunkFor(in.size());
     // Every byte may become two, so a chunk of input needs twice its size of output.
@@ -47,14 +55,19 @@ bool writeCrLfCopy(const std::filesystem::path& selFn, const std::filesystem::pa
         if (got == 0) break;
         const auto* cr = static_cast<const char*>(std::memchr(buffer.get(), '\r', got));
         const char* stop = cr ? cr : buffer.get() + got;
-        char* next = out.reserve(2 * static_cast<std::size_t>(stop - buffer.get()));
-        // Without a branch per byte: a CR is always stored, and kept only before an LF.
-        for (const char* p = buffer.get(); p < stop; ++p) {
-            *next = '\r';
-            next += *p == '\n';
-            *next++ = *p;
+        for (const char* from = buffer.get(); from < stop;) {
+            host.doEvents();
+            const char* sliceEnd = from + std::min(kCopySlice, stop - from);
+            char* next = out.reserve(2 * static_cast<std::size_t>(sliceEnd - from));
+            // Without a branch per byte: a CR is always stored, and kept only before an LF.
+            for (const char* p = from; p < sliceEnd; ++p) {
+                *next = '\r';
+                next += *p == '\n';
+                *next++ = *p;
+            }
+            out.commit(next);
+            from = sliceEnd;
         }
-        out.commit(next);
         if (cr) {
             endedAtCr = true;
             break;
@@ -95,7 +108,7 @@ std::filesystem::path prepareLineEnds(const std::filesystem::path& selFn, HostSe
     std::filesystem::path temp = copy;
     temp += ".tmp";
     TempFileGuard guard(temp);
-    const bool endedAtCr = writeCrLfCopy(selFn, temp);
+    const bool endedAtCr = writeCrLfCopy(selFn, temp, host);
     if (endedAtCr && sameFile(selFn, copy)) {
         // Rewriting the copy from its own first line would drop everything after its first
         // CR: read it as it is.
