@@ -1,0 +1,77 @@
+# GUI harness backend for the Linux program: windows told apart by _NET_WM_WINDOW_TYPE.
+EXE=dxflist KEY_YES=alt+y KEY_NO=alt+n BOX_TEXT=no RUN_AS=()
+native() { echo "$1"; }
+# start_app [NAME=VALUE...]: PROGRAM as EXE from a fresh application folder (emptied when it is
+# a mount point), as another user with RUN_AS.
+start_app() {
+    if [[ $APPDIR == "$MOUNTED" ]]; then find "$APPDIR" -mindepth 1 -delete; else rm -rf "$APPDIR" && mkdir -p "$APPDIR"; fi
+    cp "$PROGRAM" "$APPDIR/$EXE"
+    (cd "$APPDIR" && exec "${RUN_AS[@]}" env LANG=C.UTF-8 LC_ALL=C.UTF-8 "$@" "./$EXE") >"$T/app.log" 2>&1 &
+    APP=$!
+    wait_until 20 "the main window" eval 'MAIN=$(windows NORMAL | head -n 1) && [[ -n $MAIN ]]'
+}
+# windows TYPE: the program's visible windows of that type (NORMAL, DIALOG, POPUP_MENU).
+windows() {
+    local w
+    for w in $(xdotool search --onlyvisible --pid "$APP" 2>/dev/null); do
+        xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q "_NET_WM_WINDOW_TYPE_$1\$" && echo "$w"
+    done
+    return 0
+}
+caption() { xdotool getwindowname "$MAIN" 2>/dev/null; }
+# box_shown: exactly one dialog (a box or the file dialog) is up; it goes to DLG.
+box_shown() { DLG=$(windows DIALOG) && [[ -n $DLG && $DLG != *$'\n'* ]]; }
+box_title() { xdotool getwindowname "$DLG"; }
+box_gone() { ! xdotool search --onlyvisible --pid "$APP" 2>/dev/null | grep -qx "$DLG"; }
+keys() { xdotool windowfocus --sync "$1" key --delay 40 "${@:2}"; }
+answer() {
+    keys "$DLG" "$1"
+    wait_until 10 "the box to close" box_gone
+}
+menu() {
+    keys "$MAIN" "alt+$1"
+    wait_until 10 "the menu to open" eval '[[ -n $(windows POPUP_MENU) ]]'
+    xdotool key "$2"
+}
+open_dialog() {
+    menu f o
+    wait_until 20 "the open-file dialog" box_shown
+}
+# choose PATH: typed into the dialog's location field; GTK takes Return only once it has settled
+# on the typed text (150 ms after the last change), so Return again while the dialog stays.
+choose() {
+    keys "$DLG" ctrl+l
+    xdotool type --delay 12 "$1"
+    for _ in 1 2 3 4 5; do
+        sleep 0.3
+        keys "$DLG" Return 2>/dev/null || true
+        poll 2 box_gone && return 0
+    done
+    fail "the open-file dialog did not take the path $1"
+}
+close_window() { xdotool windowactivate --sync "$MAIN" key alt+F4; }
+box_pixels() { import -window "$DLG" rgb:- | md5sum; }
+geometry() { xdotool getwindowgeometry --shell "$1" | sed -n 's/^\(X\|Y\|WIDTH\|HEIGHT\)=//p' | tr '\n' ' '; }
+# drop FILE...: dragged with the mouse from a file manager's window (DROP_HELPER, drag_source)
+# onto the middle of the main window, at a hand's pace: GTK starts a drag only once the pointer
+# has moved with the button down, and the window under it answers each step before the next.
+drop() {
+    "$DROP_HELPER" "$@" >"$T/drag.log" 2>&1 &
+    local source=$! from i
+    EXTRA_PIDS+=("$source")
+    wait_until 10 "the drag source" eval 'from=$(xdotool search --onlyvisible --pid $source 2>/dev/null | head -n 1) && [[ -n $from ]]'
+    xdotool windowmove --sync "$from" 900 700 2>/dev/null || true
+    local x0 y0 w0 h0 x1 y1 w1 h1
+    read -r x0 y0 w0 h0 < <(geometry "$from")
+    read -r x1 y1 w1 h1 < <(geometry "$MAIN")
+    x0=$((x0 + w0 / 2)) y0=$((y0 + h0 / 2)) x1=$((x1 + w1 / 2)) y1=$((y1 + h1 / 2))
+    xdotool mousemove --sync "$x0" "$y0" mousedown 1
+    for i in 1 2 3 4 5 6 7 8 9 10; do
+        xdotool mousemove --sync $((x0 + (x1 - x0) * i / 10)) $((y0 + (y1 - y0) * i / 10))
+        sleep 0.05
+    done
+    sleep 0.2
+    xdotool mouseup 1
+    wait_until 20 "the drag to end" gone "$source"
+    wait "$source" || fail "the drag failed: no window took the drop"
+}
