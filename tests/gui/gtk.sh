@@ -51,7 +51,7 @@ choose() {
 }
 close_window() { xdotool windowactivate --sync "$MAIN" key alt+F4; }
 box_pixels() { import -window "$DLG" rgb:- | md5sum; }
-geometry() { xdotool getwindowgeometry --shell "$1" | sed -n 's/^\(X\|Y\|WIDTH\|HEIGHT\)=//p' | tr '\n' ' '; }
+geometry() { xdotool getwindowgeometry --shell "$1" | sed -n 's/^\(X\|Y\|WIDTH\|HEIGHT\)=//p' | paste -sd ' '; }
 # drop FILE...: dragged with the mouse from a file manager's window (DROP_HELPER, drag_source)
 # onto the middle of the main window, at a hand's pace: GTK starts a drag only once the pointer
 # has moved with the button down, and the window under it answers each step before the next.
