@@ -10,7 +10,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 win=build-win linux=build
-for file in "$win/dxflist.exe" "$win/generated/dxflist_version.h" "$linux/dxflist-batch"; do
+for file in "$win/dxflist.exe" "$win/generated/dxflist_version.h" "$win/tests/win/window_text.exe" \
+    "$linux/dxflist-batch"; do
     [[ -f $file ]] || { echo "package: $file is missing; run scripts/win.sh first" >&2; exit 1; }
 done
 packages=(zip unzip)
@@ -42,4 +43,8 @@ touch -d "$(git log -1 --format=%cI 2>/dev/null || echo 1980-01-01)" "$stage"/*
 echo "package: $zip ($(stat -c %s "$zip") bytes)"
 
 # --- the download as a user gets it --------------------------------------------------------------
-bash tests/win/package_test.sh "$zip" "$linux/dxflist-batch" tests/corpus/public
+# One Wine server for the whole check, ours to stop: see scripts/win.sh.
+source scripts/wine-prefix.sh
+wineserver -p || (($? == 2))
+trap 'rm -rf "$stage"; wineserver -k 2>/dev/null || true' EXIT
+bash tests/win/package_test.sh "$zip" "$win" "$linux"

@@ -7,8 +7,7 @@ EXE=dxflist EXT=.exe KEY_YES=y KEY_NO=n BOX_TEXT=yes
 wine() { setarch -R wine "$@"; }
 native() { local p=${1//\//\\}; echo "Z:$p"; }
 start_app() {
-    rm -rf "$APPDIR" && mkdir -p "$APPDIR"
-    cp "$PROGRAM" "$APPDIR/$EXE.exe"
+    rm -rf "$APPDIR" && mkdir -p "$APPDIR" && cp "$PROGRAM" "$APPDIR/$EXE.exe"
     (cd "$APPDIR" && exec env "$@" setarch -R wine "$APPDIR/$EXE.exe") >"$T/app.log" 2>&1 &
     APP=$!
     wait_until 60 "the main window" eval 'MAIN=$(xdotool search --name "^$EXE\$" 2>/dev/null | head -n 1) && [[ -n $MAIN ]]'
@@ -26,7 +25,7 @@ box_text() {
 answer() {
     local box
     for _ in 1 2 3; do
-        box=$(xdotool search --name '^dxflist$' 2>/dev/null | grep -vx "$MAIN" | head -n 1)
+        box=$(xdotool search --name '^dxflist$' 2>/dev/null | grep -vx "$MAIN" | head -n 1 || true)
         [[ -n $box ]] && xdotool windowactivate --sync "$box" 2>/dev/null
         xdotool key "$1"
         poll 5 eval '! box_shown' && return
@@ -55,14 +54,15 @@ choose() {
     want=$(native "$1")
     for c in $(printf '%s' "$want" | grep -o '[^ -~]' | sort -u); do
         [[ -n ${MAPPED[$c]:-} ]] && continue
-        key=$(xmodmap -pke | awk 'NF == 3 && $2 > 8 { print $2; exit }')
+        key=$(xmodmap -pke | awk 'NF == 3 && $2 > 8 && !k { k = $2 } END { print k }')
         xmodmap -e "keycode $key = $(printf 'U%04X U%04X' "'$c" "'$c")"
         MAPPED[$c]=$key
     done
-    for _ in 1 2 3; do
+    for _ in 1 2 3 4; do
         xdotool key ctrl+a BackSpace
         xdotool type --delay 10 "$want"
-        windows | grep -qxF $'control\tEdit\t'"$want" && { xdotool key Return && return; }
+        # Wine takes the keys in its own time.
+        poll 5 eval 'windows | grep -qxF $'"'"'control\tEdit\t'"'"'"$want"' && { xdotool key Return && return; }
     done
     fail "the file name box does not read $want"
 }

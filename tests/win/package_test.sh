@@ -3,10 +3,10 @@
 # program, the two READMEs with CR LF line ends (and a byte order mark, for Notepad) and the
 # license; its dxflist.exe, run from there under Wine, lists a drawing through its window as
 # the Linux build's dxflist-batch does.
-#   package_test.sh ZIP LINUX_BATCH CORPUS_DIR
+#   package_test.sh ZIP WINDOWS_BUILD LINUX_BUILD
 set -euo pipefail
-(($# == 3)) || { echo "usage: $0 ZIP LINUX_BATCH CORPUS_DIR" >&2; exit 64; }
-ZIP=$(realpath "$1") BATCH=$(realpath "$2") CORPUS=$(realpath "$3")
+(($# == 3)) || { echo "usage: $0 ZIP WINDOWS_BUILD LINUX_BUILD" >&2; exit 64; }
+ZIP=$(realpath "$1") WIN=$(realpath "$2") LINUX=$(realpath "$3")
 T=$(mktemp -d "${TMPDIR:-/tmp}/dxflist-package.XXXXXX")
 trap 'rm -rf "$T"' EXIT
 fail() { echo "FAIL [package]: $*" >&2; exit 1; }
@@ -25,3 +25,9 @@ for readme in README.txt README.ja.txt; do
 done
 grep -q '^MIT License' "$T/unpacked/LICENSE" || fail "LICENSE is not the MIT license"
 echo "package: contents and text files as expected"
+
+# Open through the window on an LF and a CR LF drawing (the harness's open scenario), run from
+# the unpacked folder.
+bash "$(dirname "$0")/../gui/gui_test.sh" wine open "$T/unpacked/dxflist.exe" "$LINUX/dxflist-batch" \
+    "$LINUX/bench/dxflist-gen-bench" "$(realpath "$(dirname "$0")/../corpus/public")" "$LINUX/bench-data" \
+    "$WIN/screenshots" "$WIN/tests/win/window_text.exe"
