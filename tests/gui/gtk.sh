@@ -51,7 +51,6 @@ choose() {
 }
 close_window() { xdotool windowactivate --sync "$MAIN" key alt+F4; }
 box_pixels() { import -window "$DLG" rgb:- | md5sum; }
-geometry() { xdotool getwindowgeometry --shell "$1" | sed -n 's/^\(X\|Y\|WIDTH\|HEIGHT\)=//p' | paste -sd ' '; }
 # drop FILE...: dragged with the mouse from a file manager's window (DROP_HELPER, drag_source)
 # onto the middle of the main window, at a hand's pace: GTK starts a drag only once the pointer
 # has moved with the button down, and the window under it answers each step before the next.
@@ -61,10 +60,9 @@ drop() {
     EXTRA_PIDS+=("$source")
     wait_until 10 "the drag source" eval 'from=$(xdotool search --onlyvisible --pid $source 2>/dev/null | head -n 1) && [[ -n $from ]]'
     xdotool windowmove --sync "$from" 900 700 2>/dev/null || true
-    local x0 y0 w0 h0 x1 y1 w1 h1
-    read -r x0 y0 w0 h0 < <(geometry "$from")
-    read -r x1 y1 w1 h1 < <(geometry "$MAIN")
-    x0=$((x0 + w0 / 2)) y0=$((y0 + h0 / 2)) x1=$((x1 + w1 / 2)) y1=$((y1 + h1 / 2))
+    local S_X S_Y S_WIDTH S_HEIGHT M_X M_Y M_WIDTH M_HEIGHT
+    eval "$(xdotool getwindowgeometry --shell --prefix S_ "$from")" "$(xdotool getwindowgeometry --shell --prefix M_ "$MAIN")"
+    local x0=$((S_X + S_WIDTH / 2)) y0=$((S_Y + S_HEIGHT / 2)) x1=$((M_X + M_WIDTH / 2)) y1=$((M_Y + M_HEIGHT / 2))
     xdotool mousemove --sync "$x0" "$y0" mousedown 1
     for i in 1 2 3 4 5 6 7 8 9 10; do
         xdotool mousemove --sync $((x0 + (x1 - x0) * i / 10)) $((y0 + (y1 - y0) * i / 10))
