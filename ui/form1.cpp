@@ -130,7 +130,7 @@ void Form1::mnuFileOpen_Click(wxCommandEvent&) {
 // exchange with the source is over, so that the source is not left waiting through a run and
 // its boxes.
 void Form1::Form_DropFiles(wxDropFilesEvent& event) {
-    // Not taken: where the platform passes it on (GTK), the source learns the drop was unused.
+    // Left unhandled, the drop counts as not done where the source is told (GTK).
     if (running_ || ending_) {
         event.Skip();
         return;
