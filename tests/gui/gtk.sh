@@ -9,6 +9,8 @@ start_app() {
     (cd "$APPDIR" && exec "${RUN_AS[@]}" env LANG=C.UTF-8 LC_ALL=C.UTF-8 "$@" "./$EXE") >"$T/app.log" 2>&1 &
     APP=$!
     wait_until 20 "the main window" eval 'MAIN=$(windows NORMAL | head -n 1) && [[ -n $MAIN ]]'
+    # Keys reach it once the window manager has given it the focus.
+    wait_until 10 "the main window's focus" eval '[[ $(xdotool getactivewindow 2>/dev/null) == "$MAIN" ]]'
 }
 # windows TYPE: the program's visible windows of that type (NORMAL, DIALOG, POPUP_MENU).
 windows() {
