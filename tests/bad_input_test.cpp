@@ -1,21 +1,11 @@
 // Files that change while they are read: each ends in the listing of the file as it was then.
 
-#include <gtest/gtest.h>
-
 #include <fstream>
-#include <functional>
-#include <string>
 
-#include "engine/dxflist.h"
 #include "test_support.h"
 
-namespace dxflist {
+namespace dxflist::test {
 namespace {
-
-using test::listingOf;
-using test::readFile;
-using test::TempDir;
-using test::writeFile;
 
 // A drawing of a few megabytes, changed in the tenth pass, while the reader is still far from
 // its end: listed as far as it goes then.
@@ -48,4 +38,4 @@ TEST(BadInputTest, FileChangedWhileReadIsListedAsItIsThen) {
 }
 
 }  // namespace
-}  // namespace dxflist
+}  // namespace dxflist::test

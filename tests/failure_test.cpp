@@ -1,17 +1,11 @@
 // Every failure is an exception that names the file and says why; none changes, creates or
 // leaves behind a file.
 
-#include <gtest/gtest.h>
-
 #include <limits>
 #include <map>
 #include <memory>
-#include <string>
 #include <utility>
-#include <vector>
 
-#include "engine/dxflist.h"
-#include "engine/failure.h"
 #include "engine/pair_reader.h"
 #include "test_support.h"
 
@@ -21,7 +15,7 @@
 #include <sys/stat.h>
 #endif
 
-namespace dxflist {
+namespace dxflist::test {
 namespace {
 
 // The folder's files: a name and its bytes, or what it is instead: "<dir>", a "<fifo>", a
@@ -150,4 +144,4 @@ TEST(LineCounterTest, HeaderVariableBeyondLine32767IsListed) {
 }
 
 }  // namespace
-}  // namespace dxflist
+}  // namespace dxflist::test

@@ -1,15 +1,10 @@
 #include "engine/line_reader.h"
 
-#include <gtest/gtest.h>
-
 #include <random>
-#include <string>
-#include <vector>
 
-#include "engine/failure.h"
 #include "test_support.h"
 
-namespace dxflist {
+namespace dxflist::test {
 namespace {
 
 std::string contentOf(const TextRef& text, InputFile& file) {
@@ -71,19 +66,5 @@ TEST(LineReaderTest, AgreesWithTheLineRulesOnRandomFiles) {
     }
 }
 
-TEST(LineReaderTest, AtEndMeansNoUnreadByteIsLeft) {
-    test::TempDir dir;
-    test::writeFile(dir / "f.txt", "a\r\n\r\nb\r");
-    InputFile file(dir / "f.txt");
-    LineReader reader(file, 16);
-    reader.readLine();
-    EXPECT_FALSE(reader.atEnd());  // an empty line is still unread
-    reader.readLine();
-    reader.readLine();
-    EXPECT_EQ(reader.line().mem, "b");
-    EXPECT_TRUE(reader.atEnd());
-    EXPECT_THROW(reader.readLine(), Failure);
-}
-
 }  // namespace
-}  // namespace dxflist
+}  // namespace dxflist::test

@@ -4,20 +4,10 @@
 // expected copy (NAME.copy.dxf); NAME.dxf is chosen as in.dxf, or as unix.dxf when NAME begins
 // with unix_dxf_, the copy chosen itself.
 
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
-#include "engine/dxflist.h"
-#include "engine/failure.h"
 #include "test_support.h"
 
-namespace dxflist {
+namespace dxflist::test {
 namespace {
-
-using test::crlf;
-using test::readFile;
 
 std::vector<std::filesystem::path> cases() {
     std::vector<std::filesystem::path> files;
@@ -98,4 +88,4 @@ TEST(RunTest, CaptionShowsProgressWhenTheSecondChanges) {
 }
 
 }  // namespace
-}  // namespace dxflist
+}  // namespace dxflist::test
