@@ -26,7 +26,7 @@ box_text() {
 answer() {
     local box
     for _ in 1 2 3; do
-        box=$(xdotool search --name '^dxflist$' 2>/dev/null | grep -vx "$MAIN" | head -n 1)
+        box=$(xdotool search --name '^dxflist$' 2>/dev/null | grep -vx "$MAIN" | head -n 1 || true)
         [[ -n $box ]] && xdotool windowactivate --sync "$box" 2>/dev/null
         xdotool key "$1"
         poll 5 eval '! box_shown' && return
@@ -55,7 +55,7 @@ choose() {
     want=$(native "$1")
     for c in $(printf '%s' "$want" | grep -o '[^ -~]' | sort -u); do
         [[ -n ${MAPPED[$c]:-} ]] && continue
-        key=$(xmodmap -pke | awk 'NF == 3 && $2 > 8 { print $2; exit }')
+        key=$(xmodmap -pke | awk 'NF == 3 && $2 > 8 && !k { k = $2 } END { print k }')
         xmodmap -e "keycode $key = $(printf 'U%04X U%04X' "'$c" "'$c")"
         MAPPED[$c]=$key
     done
