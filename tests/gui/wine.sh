@@ -59,10 +59,11 @@ choose() {
         xmodmap -e "keycode $key = $(printf 'U%04X U%04X' "'$c" "'$c")"
         MAPPED[$c]=$key
     done
-    for _ in 1 2 3; do
+    for _ in 1 2 3 4; do
         xdotool key ctrl+a BackSpace
         xdotool type --delay 10 "$want"
-        windows | grep -qxF $'control\tEdit\t'"$want" && { xdotool key Return && return; }
+        # Wine takes the keys in its own time.
+        poll 5 eval 'windows | grep -qxF $'"'"'control\tEdit\t'"'"'"$want"' && { xdotool key Return && return; }
     done
     fail "the file name box does not read $want"
 }
