@@ -37,5 +37,24 @@ TEST(BadInputTest, FileChangedWhileReadIsListedAsItIsThen) {
     }
 }
 
+// A header variable's long value stays in the file until the variable is written; if the file
+// has shrunk by then, the listing fails saying so rather than writing other bytes.
+TEST(BadInputTest, ValueGoneFromAShrunkFileIsAFailure) {
+    TempDir dir;
+    writeFile(dir / "in.dxf", crlf({"  0", "SECTION", "  2", "HEADER", "  9", "$A", " 10",
+                                    std::string(3'000'000, 'z'), "  9", "$B", " 10", "1"}));
+    FakeHost host;
+    host.onEvents = [&, passes = 0]() mutable {
+        if (++passes == 5) std::filesystem::resize_file(dir / "in.dxf", 1000);
+    };
+    try {
+        subDXFver(dir / "in.dxf", host, appIn(dir.path));
+        ADD_FAILURE() << "no failure";
+    } catch (const Failure& failure) {
+        EXPECT_NE(std::string(failure.what()).find("変更されました"), std::string::npos)
+            << failure.what();
+    }
+}
+
 }  // namespace
 }  // namespace dxflist::test
