@@ -7,8 +7,7 @@ EXE=dxflist EXT=.exe KEY_YES=y KEY_NO=n BOX_TEXT=yes
 wine() { setarch -R wine "$@"; }
 native() { local p=${1//\//\\}; echo "Z:$p"; }
 start_app() {
-    rm -rf "$APPDIR" && mkdir -p "$APPDIR"
-    cp "$PROGRAM" "$APPDIR/$EXE.exe"
+    rm -rf "$APPDIR" && mkdir -p "$APPDIR" && cp "$PROGRAM" "$APPDIR/$EXE.exe"
     (cd "$APPDIR" && exec env "$@" setarch -R wine "$APPDIR/$EXE.exe") >"$T/app.log" 2>&1 &
     APP=$!
     wait_until 60 "the main window" eval 'MAIN=$(xdotool search --name "^$EXE\$" 2>/dev/null | head -n 1) && [[ -n $MAIN ]]'
