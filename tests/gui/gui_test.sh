@@ -146,6 +146,34 @@ scenario_stop() {
     stopped_by close_window
 }
 
+# Commands typed ahead of the end (Exit, Return for Yes, then another command at once) find the
+# window going away: none runs, no box opens, the program ends with status 0.
+scenario_typeahead() {
+    local second
+    for second in "alt+f x" "alt+f o" "alt+h v"; do
+        start_app
+        xdotool windowactivate --sync "$MAIN" && sleep 0.5
+        xdotool key --delay 0 alt+f x Return $second
+        wait_exit_quietly 10
+        ((STATUS == 0)) || fail "'$second' typed after Exit, Yes: exit status $STATUS"
+    done
+}
+
+# Closing the window while a large file with Unix line ends is being copied ends the program at
+# once; the unfinished copy is removed and nothing else is written.
+scenario_close_copy() {
+    local big
+    big=$("$(dirname "$0")/../big_file.sh" "$GEN" "$DATA" 800 lf) || fail "no large LF drawing"
+    start_app
+    open_dialog
+    choose "$big"
+    wait_until 30 "the copy to begin" eval '[[ $(app_files) == *unix.dxf.tmp* ]]'
+    close_window
+    wait_exit_quietly 10
+    ((STATUS == 0)) || fail "closed during the copy: exit status $STATUS"
+    assert_app_files "" "after closing during the copy"
+}
+
 # A failure (an empty file): one box that names the file, then the end with a non-zero status.
 scenario_failure() {
     : >"$T/empty.dxf"
