@@ -73,6 +73,36 @@ TEST(BadInputTest, LinesLongerThanTheBufferAreListedWhole) {
     EXPECT_EQ(listingOf(dxf), expected);
 }
 
+// A header variable whose values outgrow memory waits in a scratch file and is listed as it
+// would be from memory: values before and after a line too long for the buffer, then a comment
+// and a section start, which are written before the variable.
+TEST(BadInputTest, HeaderVariableLargerThanMemoryAllowsIsListedWhole) {
+    std::string dxf = crlf({"  0", "SECTION", "  2", "HEADER", "  9", "$V"});
+    std::string values;
+    int line = 7;
+    const auto add = [&](const std::string& value) {
+        dxf += " 10\r\n" + value + "\r\n";
+        values += (values.empty() ? "" : " , ") + value;
+        line += 2;
+    };
+    for (int i = 0; i < 300'000; ++i) add(std::to_string(i % 10));
+    add(std::string(3'000'000, 'x'));
+    for (int i = 0; i < 300'000; ++i) add(std::to_string(i % 7));
+    dxf += crlf({"999", "note", "  0", "SECTION", " 70", "1", "  0", "ENDSEC", "  0", "EOF"});
+    const auto numbered = [](int number, std::string_view utf8) {
+        char prefix[16];
+        std::snprintf(prefix, sizeof prefix, "%06d:", number);
+        return prefix + test::listing({utf8});
+    };
+    const std::string expected =
+        listing({"000001:セクションの始まり", "000003:HEADER セクション"}) +
+        numbered(line, "コメント > note") + numbered(line + 2, "セクションの始まり") +
+        numbered(line + 4, "　　70,1") + "000005:$V=" + values + "\r\n" +
+        numbered(line + 6, "セクションの終わり") +
+        numbered(line + 9, "終端検出[EOF] - グループ値読み込み時");
+    EXPECT_TRUE(listingOf(dxf) == expected);
+}
+
 // A drawing of a few megabytes, so that the reader is still far from its end when the file
 // is changed under it.
 std::string manyPairs(int count, const char* value) {
