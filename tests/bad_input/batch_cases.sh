@@ -105,6 +105,21 @@ else
     fail "CR LF copy in a folder without write permission" "status $status: $(cat "$work/err")"
 fi
 
+# A read-only folder whose unix.dxf and output.txt are writable: the copy is written in place.
+mkdir -p "$work/perm/ref" "$work/perm/ro"
+"$batch" "$work/perm/lf.dxf" "$work/perm/ref" 2>/dev/null
+touch "$work/perm/ro/unix.dxf" "$work/perm/ro/output.txt"
+chmod 666 "$work/perm/ro/unix.dxf" "$work/perm/ro/output.txt"
+chmod 555 "$work/perm/ro"
+as_user "$batch" "$work/perm/lf.dxf" "$work/perm/ro" 2>"$work/err"
+status=$?
+if [[ $status -eq 0 ]] && cmp -s "$work/perm/ro/output.txt" "$work/perm/ref/output.txt" &&
+    cmp -s "$work/perm/ro/unix.dxf" "$work/perm/ref/unix.dxf"; then
+    pass "CR LF copy written in place in a read-only folder"
+else
+    fail "CR LF copy written in place in a read-only folder" "status $status: $(cat "$work/err")"
+fi
+
 # 4. A full disk: a small tmpfs when this machine lets us mount one, else /dev/full.
 big_sample=$tests/corpus/public/skymakerolof_floorplan.dxf
 mkdir -p "$work/full" "$work/fullref"
@@ -131,6 +146,19 @@ else
     fi
 fi
 
+# A file-size limit (ulimit -f): a failure that names it, whole lines only, not a signal.
+mkdir -p "$work/fsize"
+(ulimit -f 64 && exec "$batch" "$big_sample" "$work/fsize") 2>"$work/err"
+status=$?
+listed=$(stat -c %s "$work/fsize/output.txt")
+if [[ $status -eq 2 ]] && grep -q "File too large" "$work/err" &&
+    [[ $(tail -c 2 "$work/fsize/output.txt" | od -An -c | tr -d ' ') == '\r\n' ]] &&
+    cmp -s "$work/fsize/output.txt" <(head -c "$listed" "$work/fullref/output.txt"); then
+    pass "file-size limit: failure named, $listed bytes of whole lines kept"
+else
+    fail "file-size limit" "status $status, $listed bytes: $(cat "$work/err")"
+fi
+
 # 5. Things that are not files: a clear failure, at once.
 mkdir -p "$work/notfile/app" "$work/notfile/folder.dxf"
 mkfifo "$work/notfile/pipe.dxf"
@@ -155,6 +183,58 @@ if [[ $status -eq 0 ]] && cmp -s "$deep/output.txt" "$work/names/plain/output.tx
     pass "spaces, Japanese and a folder path of $(printf %s "$deep" | wc -c) bytes"
 else
     fail "spaces, Japanese and a long path" "status $status: $(head -c 300 "$work/err")"
+fi
+
+# 7. One header variable of 16 million values (64 MB): its values wait in a scratch file, the
+# memory stays small and the listing is the same.
+mkdir "$work/app7"
+{
+    printf '  0\r\nSECTION\r\n  2\r\nHEADER\r\n  9\r\n$V\r\n'
+    yes 1 | head -n 32000000 | tr '\n' '\r'
+    printf '  0\r\nENDSEC\r\n  0\r\nEOF\r\n'
+} >"$work/manyvalues.dxf"
+{
+    cp932 '000001:セクションの始まり'; printf '\r\n'
+    cp932 '000003:HEADER セクション'; printf '\r\n000005:$V='
+    yes '1 , ' | head -n 15999999 | tr -d '\n'; printf '1\r\n'
+    cp932 '32000007:セクションの終わり'; printf '\r\n'
+    cp932 '32000010:終端検出[EOF] - グループ値読み込み時'; printf '\r\n'
+} >"$work/manyvalues.expected"
+run "$work/manyvalues.dxf" "$work/app7"
+if [[ $status -eq 0 ]] && cmp -s "$work/app7/output.txt" "$work/manyvalues.expected" && (($(cat "$work/rss") < 16384)); then
+    pass "header variable of 16 million values (peak $(($(cat "$work/rss") / 1024)) MiB)"
+else
+    fail "header variable of 16 million values" "status $status, peak $(cat "$work/rss") KiB"
+fi
+rm -f "$work/manyvalues.dxf" "$work/manyvalues.expected" "$work/app7/output.txt"
+
+# 8. Two runs in one folder. The first holds the listing while its box about unix.dxf is up
+# (the batch shows boxes on stderr, here a full pipe); the second stops at once and changes
+# nothing; the first then completes untouched.
+two=$work/two
+mkdir -p "$two/app" "$two/ref"
+"$batch" "$sample" "$two/app" 2>/dev/null
+cp "$two/app/output.txt" "$two/earlier"
+"$batch" "$lf_sample" "$two/ref" 2>/dev/null
+mkfifo "$two/box"
+exec 3<>"$two/box"
+head -c 65536 /dev/zero >&3
+"$batch" "$lf_sample" "$two/app" 2>&3 &
+first=$!
+for _ in $(seq 100); do [[ -e $two/app/unix.dxf ]] && break; sleep 0.1; done
+"$batch" "$sample" "$two/app" 2>"$work/err"
+status=$?
+same=$(cmp -s "$two/app/output.txt" "$two/earlier" && echo yes)
+head -c 65536 <&3 >/dev/null
+wait "$first"
+first_status=$?
+exec 3>&-
+if [[ $status -eq 2 ]] && grep -q "別の実行が一覧を書き込んでいます" "$work/err" && [[ $same == yes ]] &&
+    ((first_status == 0)) && cmp -s "$two/app/output.txt" "$two/ref/output.txt" &&
+    cmp -s "$two/app/unix.dxf" "$two/ref/unix.dxf"; then
+    pass "two runs in one folder: the second stopped, the first untouched"
+else
+    fail "two runs in one folder" "second: status $status, listing kept: ${same:-no}; first: status $first_status: $(cat "$work/err")"
 fi
 
 exit $((failures > 0))
