@@ -115,8 +115,6 @@ std::filesystem::path prepareLineEnds(const std::filesystem::path& selFn, HostSe
     if (!firstLineHasLf(selFn)) return selFn;
 
     const std::filesystem::path copy = copyPath(app);
-    InputFile in(selFn);
-    const std::size_t chunk = LineReader::chunkFor(in.size());
     OutputFile file = openCopyFile(copy, selFn, app);
     const bool inPlace = file.path() == copy;
     // Declared before the writer, so that the file is closed before it is removed.
@@ -124,6 +122,10 @@ std::filesystem::path prepareLineEnds(const std::filesystem::path& selFn, HostSe
     const std::filesystem::path temp = file.path();
     bool endedAtCr = false;
     {
+        // Closed before the rename, which Windows refuses for a file that is open: the chosen
+        // file may be the copy itself.
+        InputFile in(selFn);
+        const std::size_t chunk = LineReader::chunkFor(in.size());
         // Every byte may become two, so a chunk of input needs twice its size of output.
         TextWriter out(std::move(file), 2 * chunk);
         endedAtCr = writeCrLfCopy(in, chunk, out);

@@ -178,7 +178,7 @@ std::optional<OutputFile> OutputFile::openExisting(const std::filesystem::path& 
                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h != INVALID_HANDLE_VALUE) return OutputFile(path, reinterpret_cast<std::intptr_t>(h));
     const DWORD error = GetLastError();
-    if (error == ERROR_FILE_NOT_FOUND) return std::nullopt;
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return std::nullopt;
     throwFileFailure(kCreateFailed, path, error);
 }
 

@@ -78,5 +78,32 @@ for locale in C.UTF-8 ja_JP.UTF-8; do
         fail "the unix.dxf message ($locale) does not name $(winpath "$T")\\図面\\unix.dxf"
 done
 
+# Two runs in one folder: the first holds the listing while its box about unix.dxf is up (the
+# batch shows boxes on stderr, here a full pipe); the second stops at once and changes nothing;
+# the first then completes untouched.
+two=$T/two crlf=$CORPUS/ezdxf_R12_ansi932_crlf.dxf lf=$CORPUS/derived_lf_final_nl__ezdxf_R12_ansi932_crlf.dxf
+mkdir -p "$two/app" "$two/ref"
+wine "$EXE" "$(winpath "$crlf")" "$(winpath "$two/app")" 2>/dev/null
+cp "$two/app/output.txt" "$two/earlier"
+"$LINUX" "$lf" "$two/ref" 2>/dev/null
+mkfifo "$two/box"
+exec 3<>"$two/box"
+head -c 65536 /dev/zero >&3
+wine "$EXE" "$(winpath "$lf")" "$(winpath "$two/app")" 2>&3 &
+first=$!
+for _ in $(seq 300); do [[ -e $two/app/unix.dxf ]] && break; sleep 0.1; done
+status=0
+wine "$EXE" "$(winpath "$crlf")" "$(winpath "$two/app")" 2>"$T/win.err" || status=$?
+cmp -s "$two/app/output.txt" "$two/earlier" || fail "two runs: the second changed the listing"
+head -c 65536 <&3 >/dev/null
+first_status=0
+wait "$first" || first_status=$?
+exec 3>&-
+((status == 2)) && grep -q "別の実行が一覧を書き込んでいます" "$T/win.err" ||
+    fail "two runs: the second ended with status $status: $(cat "$T/win.err")"
+((first_status == 0)) && cmp -s "$two/app/output.txt" "$two/ref/output.txt" &&
+    cmp -s "$two/app/unix.dxf" "$two/ref/unix.dxf" ||
+    fail "two runs: the first ended with status $first_status, or its files differ from the Linux build's"
+
 ((failures == 0)) || { echo "$failures failure(s)" >&2; exit 1; }
 echo "batch under Wine: all listings identical to the Linux build's"
