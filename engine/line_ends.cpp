@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -11,6 +13,9 @@
 
 namespace dxflist {
 namespace {
+
+// Bytes of the copy between two chances for window events.
+constexpr std::ptrdiff_t kCopySlice = 4096;
 
 // Whether the first line, up to the first CR, holds an LF. Reading the first line of an empty
 // file is reading past its end.
@@ -35,8 +40,10 @@ bool firstLineHasLf(const std::filesystem::path& selFn) {
 }
 
 // Copies the first line of `in` to `out` with every LF made CR LF, then one CR LF. Returns
-// whether the first line ended at a CR, that is whether more of the file follows it.
-bool writeCrLfCopy(InputFile& in, std::size_t chunk, TextWriter& out) {
+// whether the first line ended at a CR, that is whether more of the file follows it. Window
+// events are let in every few kilobytes, as the listing run does every pair: a copy of hundreds
+// of megabytes takes seconds, and Exit must be able to stop it.
+bool writeCrLfCopy(InputFile& in, std::size_t chunk, TextWriter& out, HostServices& host) {
     auto buffer = std::make_unique_for_overwrite<char[]>(chunk);
     bool endedAtCr = false;
     for (;;) {
@@ -44,14 +51,19 @@ bool writeCrLfCopy(InputFile& in, std::size_t chunk, TextWriter& out) {
         if (got == 0) break;
         const auto* cr = static_cast<const char*>(std::memchr(buffer.get(), '\r', got));
         const char* stop = cr ? cr : buffer.get() + got;
-        char* next = out.reserve(2 * static_cast<std::size_t>(stop - buffer.get()));
-        // Without a branch per byte: a CR is always stored, and kept only before an LF.
-        for (const char* p = buffer.get(); p < stop; ++p) {
-            *next = '\r';
-            next += *p == '\n';
-            *next++ = *p;
+        for (const char* from = buffer.get(); from < stop;) {
+            host.doEvents();
+            const char* sliceEnd = from + std::min(kCopySlice, stop - from);
+            char* next = out.reserve(2 * static_cast<std::size_t>(sliceEnd - from));
+            // Without a branch per byte: a CR is always stored, and kept only before an LF.
+            for (const char* p = from; p < sliceEnd; ++p) {
+                *next = '\r';
+                next += *p == '\n';
+                *next++ = *p;
+            }
+            out.commit(next);
+            from = sliceEnd;
         }
-        out.commit(next);
         if (cr) {
             endedAtCr = true;
             break;
@@ -128,7 +140,7 @@ std::filesystem::path prepareLineEnds(const std::filesystem::path& selFn, HostSe
         const std::size_t chunk = LineReader::chunkFor(in.size());
         // Every byte may become two, so a chunk of input needs twice its size of output.
         TextWriter out(std::move(file), 2 * chunk);
-        endedAtCr = writeCrLfCopy(in, chunk, out);
+        endedAtCr = writeCrLfCopy(in, chunk, out, host);
     }
     if (endedAtCr && sameFile(selFn, copy)) {
         // Rewriting the copy from its own first line would drop everything after its first
