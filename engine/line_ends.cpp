@@ -122,9 +122,9 @@ std::filesystem::path copyPath(const AppInfo& app) {
     return app.Path / "unix.dxf";
 }
 
-std::filesystem::path prepareLineEnds(const std::filesystem::path& selFn, HostServices& host,
-                                      const AppInfo& app) {
-    if (!firstLineHasLf(selFn)) return selFn;
+PreparedSource prepareLineEnds(const std::filesystem::path& selFn, HostServices& host,
+                               const AppInfo& app) {
+    if (!firstLineHasLf(selFn)) return {selFn, nullptr};
 
     const std::filesystem::path copy = copyPath(app);
     OutputFile file = openCopyFile(copy, selFn, app);
@@ -145,8 +145,9 @@ std::filesystem::path prepareLineEnds(const std::filesystem::path& selFn, HostSe
     if (endedAtCr && sameFile(selFn, copy)) {
         // Rewriting the copy from its own first line would drop everything after its first
         // CR: read it as it is.
-        return selFn;
+        return {selFn, nullptr};
     }
+    auto made = std::make_unique<InputFile>(temp);
     if (!inPlace) replaceFile(temp, copy);
     guard.release();
 
@@ -158,7 +159,7 @@ std::filesystem::path prepareLineEnds(const std::filesystem::path& selFn, HostSe
     text += "一時ファイル名 : ";
     text += pathText(copy);
     host.msgBox(text, kMsgBoxOk);
-    return copy;
+    return {copy, std::move(made)};
 }
 
 }  // namespace dxflist

@@ -1,3 +1,4 @@
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -65,10 +66,12 @@ void subDXFver(const std::filesystem::path& selFn, HostServices& host, const App
     std::optional<OutputFile> listingOut = OutputFile::openExisting(listingFile);
     if (listingOut) lockListing(*listingOut);
 
-    const std::filesystem::path srcPath = prepareLineEnds(selFn, host, app);
-    if (srcPath != selFn) refuseListingAsCopy(srcPath, listingFile);
+    PreparedSource prepared = prepareLineEnds(selFn, host, app);
+    if (prepared.copy) refuseListingAsCopy(prepared.srcPath, listingFile);
     // The source first: if it cannot be opened, no listing is created.
-    InputFile source(srcPath);
+    const std::unique_ptr<InputFile> opened =
+        prepared.copy ? std::move(prepared.copy) : std::make_unique<InputFile>(selFn);
+    InputFile& source = *opened;
     if (!listingOut) {
         listingOut.emplace(listingFile, OutputFile::Mode::Keep);
         lockListing(*listingOut);
