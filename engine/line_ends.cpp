@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "engine/dxflist.h"
@@ -38,16 +39,11 @@ bool firstLineHasLf(const std::filesystem::path& selFn) {
     return false;
 }
 
-// Copies the first line of selFn to `to` with every LF made CR LF, then one CR LF. Returns
+// Copies the first line of `in` to `out` with every LF made CR LF, then one CR LF. Returns
 // whether the first line ended at a CR, that is whether more of the file follows it. Window
 // events are let in every few kilobytes, as the listing run does every pair: a copy of hundreds
 // of megabytes takes seconds, and Exit must be able to stop it.
-bool writeCrLfCopy(const std::filesystem::path& selFn, const std::filesystem::path& to,
-                   HostServices& host) {
-    InputFile in(selFn);
-    const std::size_t chunk = LineReader::chunkFor(in.size());
-    // Every byte may become two, so a chunk of input needs twice its size of output.
-    TextWriter out(to, 2 * chunk);
+bool writeCrLfCopy(InputFile& in, std::size_t chunk, TextWriter& out, HostServices& host) {
     auto buffer = std::make_unique_for_overwrite<char[]>(chunk);
     bool endedAtCr = false;
     for (;;) {
@@ -78,18 +74,46 @@ bool writeCrLfCopy(const std::filesystem::path& selFn, const std::filesystem::pa
     return endedAtCr;
 }
 
+// The file the copy is written to: a new file of the run's own, renamed into place once it is
+// complete, so that a failure never leaves a damaged copy and no file that happens to carry
+// the temporary name (a leftover, a link to a drawing) is ever written through. Where the
+// folder lets nobody create files but the copy already exists as a writable file of its own,
+// the copy is written in place instead.
+OutputFile openCopyFile(const std::filesystem::path& copy, const std::filesystem::path& selFn,
+                        const AppInfo& app) {
+    std::filesystem::path temp = copy;
+    temp += ".tmp";
+    try {
+        return OutputFile::createNew(temp);
+    } catch (const FileFailure& failure) {
+        if (!isAccessDenied(failure.osError()) || sameFile(copy, selFn) ||
+            sameFile(copy, listingPath(app)))
+            throw;
+        std::optional<OutputFile> inPlace;
+        try {
+            inPlace = OutputFile::openExisting(copy);
+        } catch (const Failure&) {
+            // Not writable either: the temporary file's failure says what the folder lacks.
+        }
+        if (!inPlace) throw;
+        inPlace->truncate();
+        return std::move(*inPlace);
+    }
+}
+
 // Removes a half-written copy unless it was moved into place.
 class TempFileGuard {
   public:
     explicit TempFileGuard(std::filesystem::path path) : path_(std::move(path)) {}
     ~TempFileGuard() {
-        if (!released_) removeFileNoThrow(path_);
+        if (!path_.empty()) removeFileNoThrow(path_);
     }
-    void release() { released_ = true; }
+    TempFileGuard(const TempFileGuard&) = delete;
+    TempFileGuard& operator=(const TempFileGuard&) = delete;
+    void release() { path_.clear(); }
 
   private:
     std::filesystem::path path_;
-    bool released_ = false;
 };
 
 }  // namespace
@@ -98,23 +122,33 @@ std::filesystem::path copyPath(const AppInfo& app) {
     return app.Path / "unix.dxf";
 }
 
-std::filesystem::path prepareLineEnds(const std::filesystem::path& selFn, HostServices& host,
-                                      const AppInfo& app) {
-    if (!firstLineHasLf(selFn)) return selFn;
+PreparedSource prepareLineEnds(const std::filesystem::path& selFn, HostServices& host,
+                               const AppInfo& app) {
+    if (!firstLineHasLf(selFn)) return {selFn, nullptr};
 
-    // The copy is written under another name and renamed into place, so that a failure never
-    // leaves a damaged "unix.dxf", and so that "unix.dxf" itself can be the chosen file.
     const std::filesystem::path copy = copyPath(app);
-    std::filesystem::path temp = copy;
-    temp += ".tmp";
-    TempFileGuard guard(temp);
-    const bool endedAtCr = writeCrLfCopy(selFn, temp, host);
+    OutputFile file = openCopyFile(copy, selFn, app);
+    const bool inPlace = file.path() == copy;
+    // Declared before the writer, so that the file is closed before it is removed.
+    TempFileGuard guard(inPlace ? std::filesystem::path() : file.path());
+    const std::filesystem::path temp = file.path();
+    bool endedAtCr = false;
+    {
+        // Closed before the rename, which Windows refuses for a file that is open: the chosen
+        // file may be the copy itself.
+        InputFile in(selFn);
+        const std::size_t chunk = LineReader::chunkFor(in.size());
+        // Every byte may become two, so a chunk of input needs twice its size of output.
+        TextWriter out(std::move(file), 2 * chunk);
+        endedAtCr = writeCrLfCopy(in, chunk, out, host);
+    }
     if (endedAtCr && sameFile(selFn, copy)) {
         // Rewriting the copy from its own first line would drop everything after its first
         // CR: read it as it is.
-        return selFn;
+        return {selFn, nullptr};
     }
-    replaceFile(temp, copy);
+    auto made = std::make_unique<InputFile>(temp);
+    if (!inPlace) replaceFile(temp, copy);
     guard.release();
 
     std::string text = "\r\n\r\n";
@@ -125,7 +159,7 @@ std::filesystem::path prepareLineEnds(const std::filesystem::path& selFn, HostSe
     text += "一時ファイル名 : ";
     text += pathText(copy);
     host.msgBox(text, kMsgBoxOk);
-    return copy;
+    return {copy, std::move(made)};
 }
 
 }  // namespace dxflist

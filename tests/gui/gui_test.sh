@@ -187,6 +187,37 @@ scenario_failure() {
     assert_app_files "" "after the failure"
 }
 
+# Linux names that are not UTF-8 (a Shift-JIS folder name copied from a Windows disk) show with
+# the bad bytes replaced, never as an empty box: the Version box, the line-end notice and the
+# failure box (a folder where the listing goes) are as tall from such a folder as from a plain one.
+scenario_undecodable() {
+    local heights=() plain
+    for APPDIR in "$T/plain" "$T/"$'\x90\x7d\x96\xca'; do
+        start_app
+        menu h v
+        expect_box PART "dxflist Ver"
+        heights+=("$(xdotool getwindowgeometry "$DLG" | sed -n 's/.*Geometry: [0-9]*x//p')")
+        answer Return
+        open_dialog
+        choose "$LF_FILE"
+        expect_box PART "UNIX"
+        heights+=("$(xdotool getwindowgeometry "$DLG" | sed -n 's/.*Geometry: [0-9]*x//p')")
+        answer Return
+        reference "$LF_FILE"
+        wait_until 30 "the listing" listing_is "$T/ref/output.txt"
+        rm "$APPDIR/output.txt" && mkdir "$APPDIR/output.txt"
+        open_dialog
+        choose "$CRLF_FILE"
+        expect_box PART "output.txt"
+        heights+=("$(xdotool getwindowgeometry "$DLG" | sed -n 's/.*Geometry: [0-9]*x//p')")
+        answer Return
+        wait_exit_quietly 10
+    done
+    plain=${heights[*]:0:3}
+    note "box heights: plain folder $plain, undecodable ${heights[*]:3}"
+    [[ ${heights[*]:3} == "$plain" ]] || fail "boxes from the undecodable folder are ${heights[*]:3} high, not $plain"
+}
+
 # Under ja_JP.UTF-8 the buttons are Japanese, so the Exit question cannot look as it does in
 # English.
 scenario_japanese() {
