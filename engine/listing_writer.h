@@ -2,6 +2,7 @@
 // One buffered writer for the listing and for the CR LF copy.
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -111,20 +112,31 @@ class TextWriter {
         "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
         "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
         "8081828384858687888990919293949596979899";
-    // Eight digits from two halves of four, two digits at a time; then a fixed-size copy of
-    // the wanted ones (six, seven or eight) and the colon. Needs kReadPadding bytes of room.
+    // Eight digits from two halves of four, two digits at a time, gathered in one word; the
+    // leading zeros beyond six are shifted out, and the colon follows. Needs 9 bytes of
+    // room. Building the digits in a word rather than in a small array on the stack saved
+    // the stall of reading that array back wider than it was written: N% less time.
     static char* writeLineNumber(char* to, std::uint32_t value) {
         const std::uint32_t high = value / 10000;
         const std::uint32_t low = value % 10000;
-        char digits[8 + kReadPadding];
-        std::memcpy(digits, kDigitPairs + 2 * (high / 100), 2);
-        std::memcpy(digits + 2, kDigitPairs + 2 * (high % 100), 2);
-        std::memcpy(digits + 4, kDigitPairs + 2 * (low / 100), 2);
-        std::memcpy(digits + 6, kDigitPairs + 2 * (low % 100), 2);
-        digits[8] = ':';
+        const std::uint64_t digits = digitPair(high / 100) | digitPair(high % 100) << 16 |
+                                     digitPair(low / 100) << 32 | digitPair(low % 100) << 48;
         const std::size_t count = value < 1000000 ? 6 : value < 10000000 ? 7 : 8;
-        std::memcpy(to, digits + 8 - count, kReadPadding);
+        storeLittleEndian(to, digits >> (8 * (8 - count)));
+        to[count] = ':';
         return to + count + 1;
+    }
+    // The two digits of n < 100 as the first and second byte of a little-endian word.
+    static std::uint64_t digitPair(std::uint32_t n) {
+        return static_cast<unsigned char>(kDigitPairs[2 * n]) |
+               std::uint64_t{static_cast<unsigned char>(kDigitPairs[2 * n + 1])} << 8;
+    }
+    static void storeLittleEndian(char* to, std::uint64_t word) {
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(to, &word, sizeof word);
+        } else {
+            for (int i = 0; i < 8; ++i) to[i] = static_cast<char>(word >> (8 * i));
+        }
     }
     void putLongLineNumber(std::uint32_t value);
     void putSlow(std::string_view bytes);
