@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -14,6 +15,9 @@
 
 namespace dxflist {
 namespace {
+
+// Bytes of the copy between two chances for window events.
+constexpr std::ptrdiff_t kCopySlice = 4096;
 
 // Whether the first line, up to the first CR, holds an LF. Reading the first line of an empty
 // file is reading past its end.
@@ -68,8 +72,11 @@ char* copyWithCrLf(const char* from, const char* stop, char* to) {
 }
 
 // Copies the first line of selFn to `to` with every LF made CR LF, then one CR LF. Returns
-// whether the first line ended at a CR, that is whether more of the file follows it.
-bool writeCrLfCopy(const std::filesystem::path& selFn, const std::filesystem::path& to) {
+// whether the first line ended at a CR, that is whether more of the file follows it. Window
+// events are let in every few kilobytes, as the listing run does every pair: a copy of hundreds
+// of megabytes takes seconds, and Exit must be able to stop it.
+bool writeCrLfCopy(const std::filesystem::path& selFn, const std::filesystem::path& to,
+                   HostServices& host) {
     InputFile in(selFn);
     const std::size_t chunk = LineReader::chunkFor(in.size());
     // Every byte may become two, so a chunk of input needs twice its size of output.
@@ -82,8 +89,13 @@ bool writeCrLfCopy(const std::filesystem::path& selFn, const std::filesystem::pa
         std::memset(buffer.get() + got, 0, kBlock);  // read by the block scan, never copied
         const auto* cr = static_cast<const char*>(std::memchr(buffer.get(), '\r', got));
         const char* stop = cr ? cr : buffer.get() + got;
-        char* next = out.reserve(2 * static_cast<std::size_t>(stop - buffer.get()) + kBlock);
-        out.commit(copyWithCrLf(buffer.get(), stop, next));
+        for (const char* from = buffer.get(); from < stop;) {
+            host.doEvents();
+            const char* sliceEnd = from + std::min(kCopySlice, stop - from);
+            char* next = out.reserve(2 * static_cast<std::size_t>(sliceEnd - from) + kBlock);
+            out.commit(copyWithCrLf(from, sliceEnd, next));
+            from = sliceEnd;
+        }
         if (cr) {
             endedAtCr = true;
             break;
@@ -124,7 +136,7 @@ std::filesystem::path prepareLineEnds(const std::filesystem::path& selFn, HostSe
     std::filesystem::path temp = copy;
     temp += ".tmp";
     TempFileGuard guard(temp);
-    const bool endedAtCr = writeCrLfCopy(selFn, temp);
+    const bool endedAtCr = writeCrLfCopy(selFn, temp, host);
     if (endedAtCr && sameFile(selFn, copy)) {
         // Rewriting the copy from its own first line would drop everything after its first
         // CR: read it as it is.

@@ -83,10 +83,11 @@ void Form1::doEvents() {
     if (now - lastPump_ < kPumpInterval) return;
     lastPump_ = now;
     wxTheApp->Yield(true);
-    if (endRequested_) throw ProgramEnd{};
+    if (ending_) throw ProgramEnd{};
 }
 
 int Form1::msgBox(std::string_view utf8, int style) {
+    if (ending_) throw ProgramEnd{};  // no box opens on a window that is going away
     long flags = wxOK | wxICON_NONE;
     if (style == kMsgBoxYesNoQuestion) flags = wxYES_NO | wxICON_QUESTION;
     if (style == kMsgBoxOkInformation) flags = wxOK | wxICON_INFORMATION;
@@ -109,7 +110,7 @@ int Form1::currentSecond() {
 
 void Form1::mnuFileOpen_Click(wxCommandEvent&) {
     // A second run would truncate the listing that the first one is still writing.
-    if (running_ || endRequested_) return;
+    if (running_ || ending_) return;
     const AppInfo app = currentAppInfo();
     std::filesystem::current_path(app.Path);
     if (CommonDialog1.GetPath().empty()) CommonDialog1.SetDirectory(wxGetCwd());
@@ -124,30 +125,28 @@ void Form1::mnuFileOpen_Click(wxCommandEvent&) {
 }
 
 void Form1::mnuFileExit_Click(wxCommandEvent&) {
-    if (endRequested_) return;
+    if (ending_) return;
     if (msgBox("終了しますか？", kMsgBoxYesNoQuestion) == kAnswerYes) endProgram();
 }
 
 void Form1::mnuHelpVer_Click(wxCommandEvent&) {
-    if (endRequested_) return;
+    if (ending_) return;
     msgBox(versionText(currentAppInfo()), kMsgBoxOkInformation);
 }
 
 // Closing the window while a run is in progress ends the program as Exit answered with Yes.
 void Form1::Form_Close(wxCloseEvent& event) {
-    if (running_) {
-        if (event.CanVeto()) event.Veto();
-        endRequested_ = true;
-        return;
-    }
-    Destroy();
+    if (running_ && event.CanVeto()) event.Veto();
+    endProgram();
 }
 
+// A run in progress is unwound by its next pass (see doEvents), which closes its files; at idle
+// the window is destroyed now and, being the last one, ends the program.
 void Form1::endProgram() {
-    if (running_)
-        endRequested_ = true;
-    else
-        Destroy();
+    ending_ = true;
+    if (running_) return;
+    Hide();
+    Destroy();
 }
 
 }  // namespace dxflist::ui

@@ -34,8 +34,12 @@ class Form1 : public wxFrame, public HostServices {
     void endProgram();
 
     wxFileDialog CommonDialog1;
-    bool running_ = false;       // a listing run is in progress
-    bool endRequested_ = false;  // Exit confirmed during a run; the run stops at its next pass
+    bool running_ = false;  // a listing run is in progress
+    // The end has begun (Exit answered Yes, or the window closed): no command runs any more and
+    // a run in progress stops at its next pass. The window is deleted only at idle time, so
+    // commands typed ahead would otherwise still reach it, and their modal loops would delete it
+    // under their own feet.
+    bool ending_ = false;
     unsigned passes_ = 0;
     SecondOfMinuteClock clock_;
     std::chrono::steady_clock::time_point lastPump_;
