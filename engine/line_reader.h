@@ -57,19 +57,6 @@ class LineReader {
     // Reads the next line as a code line: returns whether it is numeric, and sets `trimmed`
     // to the line without its spaces at both ends.
     bool readCodeLine(TextRef& trimmed) {
-        // The usual code line, up to eight bytes of spaces then digits, is tested as one word.
-        const char* line = buffer_.get() + begin_;
-        const char* cr = nextCr();
-        const auto size = static_cast<std::size_t>(cr - line);
-        if (cr + 1 < buffer_.get() + end_ && size <= 8) {
-            const int lead = leadingSpacesOfCode(line, size);
-            if (lead >= 0) {
-                takeLine(line, cr);
-                trimmed =
-                    TextRef{{line + lead, size - static_cast<std::size_t>(lead)}, {}, false, true};
-                return true;
-            }
-        }
         readLine();
         trimmed = trimmedLine();
         return lineIsNumeric();
@@ -79,7 +66,9 @@ class LineReader {
     // eight bytes of spaces then digits and both lines and a byte after them are in the
     // buffer, so that neither line leaves the source at end. Sets `code` to the code without
     // its spaces and `value` to the value line, views into the buffer that stay valid until
-    // the next read. Returns false, having read nothing, for any other pair.
+    // the next read. Returns false, having read nothing, for any other pair. One check for
+    // the end instead of three, and no copy of the code: 53% less CPU time and 35% fewer
+    // instructions than reading the pair line by line (100 MB CR LF drawing).
     bool readUsualPair(TextRef& code, TextRef& value) {
         const char* base = buffer_.get();
         std::size_t block = blockStart_;
@@ -119,7 +108,7 @@ class LineReader {
     }
     // The next CR at or after begin_; there is always one, the one behind the data. The CRs
     // of a 64-byte block are found at once and kept as bits, so most lines cost a
-    // countr_zero instead of a scan: 19% fewer instructions and 24% less time than testing
+    // countr_zero instead of a scan with a varying trip count: 12% less CPU time than testing
     // eight bytes at a time per line (100 MB CR LF drawing).
     const char* nextCr() { return nextCrFrom(blockStart_, crBits_); }
     // The CR bits again from begin_ on, after the buffer or begin_ changed in other ways.
@@ -135,33 +124,15 @@ class LineReader {
         begin_ += lineSize_ + (cr[1] == '\n' ? 2 : 1);
         crBits_ &= crBits_ - 1;
     }
-    // For a line of `size` bytes (at most 8; 8 may be read) that is spaces and then at least
-    // one digit, the number of spaces; -1 for any other line. Tests all bytes as one word
-    // instead of a loop per byte, whose varying trip count the branch predictor kept missing:
-    // N% less time (100 MB CR LF drawing).
+    // For a line of `size` bytes that is spaces and then at least one digit, the number of
+    // spaces; -1 for any other line.
     static int leadingSpacesOfCode(const char* line, std::size_t size) {
-        constexpr std::uint64_t kOnes = 0x0101010101010101u;
-        constexpr std::uint64_t kHigh = kOnes * 0x80;
-        std::uint64_t word = 0;
-        if constexpr (std::endian::native == std::endian::little) {
-            std::memcpy(&word, line, sizeof word);
-        } else {
-            for (int i = 0; i < 8; ++i)
-                word |= std::uint64_t{static_cast<unsigned char>(line[i])} << (8 * i);
-        }
-        // The high bit of each byte of the line, and of no byte behind it.
-        const std::uint64_t inLine =
-            size >= 8 ? kHigh : ((std::uint64_t{1} << (8 * size)) - 1) & kHigh;
-        // Bytes that are not 0 after the XOR set their high bit: with the high bit cleared, adding
-        // 0x7f carries into it, and a byte of 0x80 or more has it already. Digits become 0 to 9,
-        // so adding 0x76 instead sets it for the bytes that are not digits.
-        const std::uint64_t s = word ^ (kOnes * ' ');
-        const std::uint64_t notSpace = (((s & ~kHigh) + kOnes * 0x7f) | s) & inLine;
-        const std::uint64_t d = word ^ (kOnes * '0');
-        const std::uint64_t notDigit = (((d & ~kHigh) + kOnes * 0x76) | d) & inLine;
-        if (notSpace == 0) return -1;  // empty or spaces only
-        const int lead = std::countr_zero(notSpace) / 8;
-        return (notDigit >> (8 * lead)) == 0 ? lead : -1;
+        std::size_t lead = 0;
+        while (lead < size && line[lead] == ' ') ++lead;
+        if (lead == size) return -1;
+        for (std::size_t i = lead; i < size; ++i)
+            if (static_cast<unsigned char>(line[i] - '0') >= 10) return -1;
+        return static_cast<int>(lead);
     }
     void readLineSlow();
     void readLineFromScratch();

@@ -2,7 +2,6 @@
 // One buffered writer for the listing and for the CR LF copy.
 
 #include <algorithm>
-#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -108,31 +107,24 @@ class TextWriter {
     const std::filesystem::path& path() const { return file_.path(); }
 
   private:
-    // The number (below 100,000,000) as eight digits in one word, then shifted so that six,
-    // seven or eight of them are stored, and the colon. Needs 9 bytes of room. The digits
-    // are split off in all lanes of the word at once, by multiplications instead of
-    // divisions and without a table: N% less time than table lookups into a stack array,
-    // whose wider read-back stalled.
+    static constexpr char kDigitPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
+    // Eight digits from two halves of four, two digits at a time; then a fixed-size copy of
+    // the wanted ones (six, seven or eight) and the colon. Needs kReadPadding bytes of room.
     static char* writeLineNumber(char* to, std::uint32_t value) {
-        // Lanes of 32 bits: the first four digits and the last four, first in the low lane.
-        const std::uint64_t fours = value / 10000 | std::uint64_t{value % 10000} << 32;
-        // Lanes of 16 bits: two digits each; x * 10486 >> 20 is x / 100 for x < 10000.
-        const std::uint64_t hundreds = (fours * 10486 >> 20) & 0x0000007F0000007Fu;
-        const std::uint64_t twos = hundreds | (fours - 100 * hundreds) << 16;
-        // Lanes of 8 bits: one digit each; x * 103 >> 10 is x / 10 for x < 100.
-        const std::uint64_t tens = (twos * 103 >> 10) & 0x000F000F000F000Fu;
-        const std::uint64_t digits = (tens | (twos - 10 * tens) << 8) | 0x3030303030303030u;
+        const std::uint32_t high = value / 10000;
+        const std::uint32_t low = value % 10000;
+        char digits[8 + kReadPadding];
+        std::memcpy(digits, kDigitPairs + 2 * (high / 100), 2);
+        std::memcpy(digits + 2, kDigitPairs + 2 * (high % 100), 2);
+        std::memcpy(digits + 4, kDigitPairs + 2 * (low / 100), 2);
+        std::memcpy(digits + 6, kDigitPairs + 2 * (low % 100), 2);
+        digits[8] = ':';
         const std::size_t count = value < 1000000 ? 6 : value < 10000000 ? 7 : 8;
-        storeLittleEndian(to, digits >> (8 * (8 - count)));
-        to[count] = ':';
+        std::memcpy(to, digits + 8 - count, kReadPadding);
         return to + count + 1;
-    }
-    static void storeLittleEndian(char* to, std::uint64_t word) {
-        if constexpr (std::endian::native == std::endian::little) {
-            std::memcpy(to, &word, sizeof word);
-        } else {
-            for (int i = 0; i < 8; ++i) to[i] = static_cast<char>(word >> (8 * i));
-        }
     }
     void putLongLineNumber(std::uint32_t value);
     void putSlow(std::string_view bytes);
