@@ -103,6 +103,20 @@ TEST(LineEndsTest, CrOnlyFileListsLikeItsCrLfTwin) {
     EXPECT_EQ(run.output(), test::listingOf(crLf));
 }
 
+// The copy goes block by block and piece by piece between LFs: lines of every length up to
+// beyond a block, at every place in a block and across the slices between window events.
+TEST(LineEndsTest, CopyIsRightWhereverTheLineEndsFall) {
+    std::string bytes;
+    for (int round = 0; round < 3; ++round)
+        for (std::size_t size = 0; size <= 80; ++size)
+            bytes += std::string(size, 'a' + round) + '\n';
+    std::string expected;
+    for (char c : bytes) expected += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    ListingRun run;
+    run.list(bytes);
+    EXPECT_EQ(run.copy(), expected + "\r\n");
+}
+
 TEST(LineEndsTest, AnEarlierCopyIsReplaced) {
     ListingRun run;
     writeFile(run.dir / "unix.dxf", std::string(1000, 'x'));

@@ -86,6 +86,49 @@ TEST(LineReaderTest, AgreesWithTheLineRulesOnRandomFiles) {
     }
 }
 
+// Pairs are read in one go when the code is short and both lines are in the buffer, and line by
+// line otherwise; with every chunk size the buffer's end falls everywhere in the pairs, and
+// lines of up to 70 bytes put the line ends everywhere in the 64-byte blocks.
+TEST(LineReaderTest, PairsReadInOneGoAgreeWithTheLineRules) {
+    TempDir dir;
+    const char* codes[] = {"  0", "10", " 999", "   1000", "123456789", "  7 "};
+    const char* ends[] = {"\r\n", "\r", "\r\n"};
+    std::string bytes;
+    for (std::size_t i = 0; i < 90; ++i) {
+        bytes += codes[i % 6];
+        bytes += ends[i % 3];
+        bytes += std::string(i % 71, i % 5 == 0 ? '\n' : 'v');
+        bytes += ends[(i + 1) % 3];
+    }
+    writeFile(dir / "f.txt", bytes);
+    const std::vector<std::string> expected = referenceLines(bytes);
+    for (std::size_t chunk = 16; chunk <= 100; ++chunk) {
+        InputFile file(dir / "f.txt");
+        LineReader reader(file, chunk);
+        std::size_t index = 0, inOneGo = 0;
+        while (!reader.atEnd()) {
+            TextRef code, value;
+            std::string codeText;
+            if (reader.readUsualPair(code, value)) {
+                ++inOneGo;
+                codeText = contentOf(code, file);
+            } else {
+                reader.readCodeLine(code);
+                codeText = contentOf(code, file);  // the next read reuses the buffer
+                if (reader.atEnd()) break;
+                reader.readLine();
+                value = reader.line();
+            }
+            ASSERT_LT(index + 1, expected.size());
+            EXPECT_EQ(codeText, trimmed(expected[index])) << "chunk " << chunk;
+            EXPECT_EQ(contentOf(value, file), expected[index + 1]) << "chunk " << chunk;
+            index += 2;
+        }
+        EXPECT_EQ(index, expected.size()) << "chunk " << chunk;
+        EXPECT_GT(inOneGo, 0u);
+    }
+}
+
 TEST(LineReaderTest, AtEndMeansNoUnreadByteIsLeft) {
     TempDir dir;
     writeFile(dir / "f.txt", "a\r\n\r\nb\r");
