@@ -1,48 +1,28 @@
 #!/usr/bin/env bash
-# The real program against dxflist-batch on the same file, driven under Xvfb as a user would:
-# the listing's time from the moment output.txt is opened to the moment it is closed, taken the
-# same way for both; and the program's peak memory after runs on files of two sizes.
+# The real program against dxflist-batch on the same file, driven under Xvfb as a user would
+# (through the GUI tests' harness): the listing's time from the moment output.txt is opened to
+# the moment it is closed, taken the same way for both; and the program's peak memory after
+# runs on files of two sizes.
 #   bench/gui_bench.sh BUILD_DIR SMALL_FILE LARGE_FILE [RUNS]
 # Prints "gui_ms batch_ms ratio hwm_small_kib hwm_large_kib" on its last line.
 set -euo pipefail
-
 build=$(cd "${1:?usage: gui_bench.sh BUILD_DIR SMALL_FILE LARGE_FILE [RUNS]}" && pwd)
-small=$(realpath "$2")
-large=$(realpath "$3")
-runs=${4:-5}
-source_dir=$(cd "$(dirname "$0")/.." && pwd)
-
-SCENARIO=gui-bench
-T=$(mktemp -d "${TMPDIR:-/tmp}/dxflist-guibench.XXXXXX")
-APPDIR=$T/app DXFLIST=$build/dxflist EXE=dxflist PROGRESS_RE='^dxflist ([0-9]+):'
-XVFB="" WM="" APP="" MAIN="" STATUS="" MOUNTED="" RUN_AS=() WATCH=""
-fail() { echo "gui_bench: $*" >&2; exit 1; }
-note() { :; }
-# A killed process's status must not end the clean-up half way: set -e is off here.
-cleanup() {
-    local status=$? pid
-    set +e
-    for pid in $APP $WATCH $WM $XVFB; do stop "$pid"; done
-    rm -rf "$T"
-    exit "$status"
-}
-trap cleanup EXIT
+small=$(realpath "$2") large=$(realpath "$3") runs=${4:-5}
 export LC_ALL=C.UTF-8
-# shellcheck source=../tests/gui/driver.sh
-source "$source_dir/tests/gui/driver.sh"
+T=$(mktemp -d "${TMPDIR:-/tmp}/dxflist-guibench.XXXXXX") SHOTS=$build/screenshots NAME=gui-bench
+PROGRAM=$build/dxflist
+source "$(dirname "$0")/../tests/gui/harness.sh"
+source "$(dirname "$0")/../tests/gui/gtk.sh"
 
-# Every opening and closing of an output.txt under $T, with the time it was seen (µs).
-watch_listings() {
-    # $! is inotifywait itself: killing it ends the reader too, and nothing is left holding
-    # our caller's output open.
-    inotifywait -q -m -r -e open -e close_write --format '%e %w%f' "$T" > >(
-        while read -r event file; do
-            [[ $file == */output.txt ]] && echo "$event ${EPOCHREALTIME/./} $file"
-        done >"$T/events"
-    ) &
-    WATCH=$!
-}
-events_seen() { (($(grep -c CLOSE_WRITE "$T/events") >= $1)); }
+# Every opening and closing of an output.txt under $T, with the time it was seen (µs). $! is
+# inotifywait itself: stopping it ends the reader too.
+inotifywait -q -m -r -e open -e close_write --format '%e %w%f' "$T" > >(
+    while read -r event file; do
+        [[ $file == */output.txt ]] && echo "$event ${EPOCHREALTIME/./} $file"
+    done >"$T/events"
+) &
+EXTRA_PIDS+=($!)
+events_seen() { (($(grep -c CLOSE_WRITE "$T/events") >= closes)); }
 # The time from the last opening to the last closing of a listing, in ms.
 last_listing_ms() {
     awk '$1 == "OPEN" {opened = $2} $1 ~ /CLOSE_WRITE/ {closed = $2}
@@ -52,22 +32,20 @@ median() { sort -n | awk '{a[NR] = $1} END {print a[int((NR + 1) / 2)]}'; }
 
 start_display
 mkdir -p "$T/batch"
-watch_listings
 sleep 0.5  # inotifywait sets its watches after it starts
 start_app
-closes=0
-gui=() batch=()
+closes=0 gui=() batch=()
 gui_run() {
-    open_file_dialog
-    choose_file "$1"
+    open_dialog
+    choose "$1"
     closes=$((closes + 1))
-    wait_until 120 "the listing to be closed" events_seen "$closes"
-    wait_until 30 "the caption to come back" caption_is dxflist
+    wait_until 120 "the listing to be closed" events_seen
+    wait_until 30 "the caption to come back" eval '[[ $(caption) == dxflist ]]'
 }
 for ((i = 0; i < runs; i++)); do
     "$build/dxflist-batch" "$small" "$T/batch" 2>/dev/null
     closes=$((closes + 1))
-    wait_until 30 "the batch listing to be closed" events_seen "$closes"
+    wait_until 30 "the batch listing to be closed" events_seen
     batch+=("$(last_listing_ms)")
     gui_run "$small"
     gui+=("$(last_listing_ms)")
@@ -76,7 +54,6 @@ cmp -s "$APPDIR/output.txt" "$T/batch/output.txt" || fail "the program's listing
 hwm_small=$(awk '/^VmHWM/ {print $2}' "/proc/$APP/status")
 gui_run "$large"
 hwm_large=$(awk '/^VmHWM/ {print $2}' "/proc/$APP/status")
-
 gui_ms=$(printf '%s\n' "${gui[@]}" | median)
 batch_ms=$(printf '%s\n' "${batch[@]}" | median)
 echo "program runs (ms): ${gui[*]}"

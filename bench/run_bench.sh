@@ -18,10 +18,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$data"
 
-for variant in 100:crlf 100:lf 400:crlf 400:lf; do
-    size=${variant%:*} ends=${variant#*:}
-    file=$data/big$size-$ends.dxf
-    [[ -s $file ]] || "$build/bench/dxflist-gen-bench" "$file" "$size" "$ends" >/dev/null
+for variant in "100 crlf" "100 lf" "400 crlf" "400 lf"; do
+    "$source_dir/tests/big_file.sh" "$build/bench/dxflist-gen-bench" "$data" $variant >/dev/null
 done
 
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }

@@ -17,7 +17,7 @@ step "packages"
 scripts/deps.sh
 # GoogleTest's sources for the cross-built engine tests; the GUI test's display, window
 # manager, keyboard, screenshots; the Japanese locale for Wine's code page 932 runs.
-packages=(googletest ninja-build xvfb openbox xdotool x11-xserver-utils imagemagick locales)
+packages=(googletest ninja-build xvfb openbox xdotool x11-xserver-utils x11-utils imagemagick locales)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -16,15 +16,16 @@ namespace dxflist::test {
 
 TempDir::TempDir() {
     static std::atomic<int> serial{0};
-    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    path_ = std::filesystem::temp_directory_path() /
-            ("dxflist-test-" + std::to_string(stamp) + "-" + std::to_string(serial++));
-    std::filesystem::create_directories(path_);
+    path = std::filesystem::temp_directory_path() /
+           ("dxflist-test-" +
+            std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + "-" +
+            std::to_string(serial++));
+    std::filesystem::create_directories(path);
 }
 
 TempDir::~TempDir() {
     std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
+    std::filesystem::remove_all(path, ignored);
 }
 
 std::string readFile(const std::filesystem::path& path) {
@@ -36,9 +37,9 @@ std::string readFile(const std::filesystem::path& path) {
 }
 
 void writeFile(const std::filesystem::path& path, std::string_view bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out) throw std::runtime_error("cannot write " + path.string());
+    if (!std::ofstream(path, std::ios::binary)
+             .write(bytes.data(), static_cast<std::streamsize>(bytes.size())))
+        throw std::runtime_error("cannot write " + path.string());
 }
 
 AppInfo appIn(const std::filesystem::path& folder) {
@@ -50,19 +51,13 @@ AppInfo appIn(const std::filesystem::path& folder) {
 
 std::string crlf(std::initializer_list<std::string_view> lines) {
     std::string text;
-    for (std::string_view line : lines) {
-        text += line;
-        text += "\r\n";
-    }
+    for (std::string_view line : lines) text.append(line).append("\r\n");
     return text;
 }
 
 std::string listing(std::initializer_list<std::string_view> utf8Lines) {
     std::string text;
-    for (std::string_view line : utf8Lines) {
-        text += utf8ToCp932(line);
-        text += "\r\n";
-    }
+    for (std::string_view line : utf8Lines) text.append(utf8ToCp932(line)).append("\r\n");
     return text;
 }
 
@@ -70,12 +65,8 @@ std::string listingOf(std::string_view dxf, FakeHost* host) {
     TempDir dir;
     writeFile(dir / "in.dxf", dxf);
     FakeHost ownHost;
-    subDXFver(dir / "in.dxf", host ? *host : ownHost, appIn(dir.path()));
+    subDXFver(dir / "in.dxf", host ? *host : ownHost, appIn(dir.path));
     return readFile(dir / "output.txt");
-}
-
-std::filesystem::path dataDir() {
-    return DXFLIST_TEST_DATA_DIR;
 }
 
 std::string failureOf(const std::filesystem::path& selFn, const std::filesystem::path& appDir) {

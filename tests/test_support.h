@@ -14,60 +14,46 @@
 namespace dxflist::test {
 
 // Records what the engine asks of the window; its clock and event hook are programmable.
-class FakeHost : public HostServices {
-  public:
+struct FakeHost : HostServices {
     std::vector<std::string> captions;
     std::vector<std::pair<std::string, int>> boxes;
-    int events = 0;
     std::function<int()> clock = [] { return 0; };
-    std::function<void()> onEvents;
-    std::function<void(std::string_view)> onBox;
+    std::function<void()> onEvents = [] {};
+    std::function<void()> onBox = [] {};
 
     void setCaption(std::string_view utf8) override { captions.emplace_back(utf8); }
-    void doEvents() override {
-        ++events;
-        if (onEvents) onEvents();
-    }
+    void doEvents() override { onEvents(); }
     int msgBox(std::string_view utf8, int style) override {
         boxes.emplace_back(std::string(utf8), style);
-        if (onBox) onBox(utf8);
+        onBox();
         return kAnswerOk;
     }
     int currentSecond() override { return clock(); }
 };
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
-class TempDir {
-  public:
+struct TempDir {
     TempDir();
     ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-    std::filesystem::path operator/(std::string_view name) const { return path_ / name; }
-
-  private:
-    std::filesystem::path path_;
+    std::filesystem::path operator/(std::string_view name) const { return path / name; }
+    std::filesystem::path path;
 };
 
 std::string readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, std::string_view bytes);
-
-// AppInfo of a program whose folder is `folder`.
+// AppInfo of a program in `folder`.
 AppInfo appIn(const std::filesystem::path& folder);
-
-// Lines joined with CR LF, each ended by CR LF.
+// Lines each ended by CR LF.
 std::string crlf(std::initializer_list<std::string_view> lines);
-// Expected listing lines, given in UTF-8, as the listing's code page 932 bytes.
+// Listing lines given in UTF-8, as code page 932 bytes, each ended by CR LF.
 std::string listing(std::initializer_list<std::string_view> utf8Lines);
-
-// Runs the listing on `dxf` in a fresh application folder and returns "output.txt".
+// The listing of `dxf`, run in a fresh application folder.
 std::string listingOf(std::string_view dxf, FakeHost* host = nullptr);
-
-// Runs the listing and returns the failure's message; fails the test if nothing failed.
+// The failure's message; fails the test if nothing failed.
 std::string failureOf(const std::filesystem::path& selFn, const std::filesystem::path& appDir);
-
-// The folder of the project's test data.
-std::filesystem::path dataDir();
+// The folder of the tests and their data.
+inline std::filesystem::path dataDir() {
+    return DXFLIST_TEST_DATA_DIR;
+}
 
 }  // namespace dxflist::test

@@ -1,6 +1,6 @@
 // window_text: prints every visible top-level window and the texts of its controls as UTF-8,
-// one line each, so that the GUI test can read what the program shows (xdotool reads
-// captions only). Line breaks inside a text are written as \r and \n.
+// one line each, so that the GUI tests can read what the program shows (xdotool reads captions
+// only). Line breaks and tabs inside a text are written as \r, \n and \t.
 //   window<TAB>process id<TAB>class<TAB>caption
 //   control<TAB>class<TAB>text
 
@@ -11,54 +11,33 @@
 
 namespace {
 
-std::string utf8(const std::wstring& text) {
+std::string utf8(const wchar_t* text, int size) {
     std::wstring escaped;
-    for (const wchar_t c : text) {
-        switch (c) {
-            case L'\r':
-                escaped += L"\\r";
-                break;
-            case L'\n':
-                escaped += L"\\n";
-                break;
-            case L'\t':
-                escaped += L"\\t";
-                break;
-            default:
-                escaped += c;
-        }
-    }
-    const int size = static_cast<int>(escaped.size());
-    const int n =
-        WideCharToMultiByte(CP_UTF8, 0, escaped.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string out(n > 0 ? n : 0, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, escaped.data(), size, out.data(), n, nullptr, nullptr);
+    for (int i = 0; i < size; ++i)
+        escaped += text[i] == L'\r'   ? L"\\r"
+                   : text[i] == L'\n' ? L"\\n"
+                   : text[i] == L'\t' ? L"\\t"
+                                      : std::wstring(1, text[i]);
+    std::string out(escaped.size() * 3, '\0');
+    out.resize(WideCharToMultiByte(CP_UTF8, 0, escaped.data(), static_cast<int>(escaped.size()),
+                                   out.data(), static_cast<int>(out.size()), nullptr, nullptr));
     return out;
 }
 
-// WM_GETTEXT crosses process boundaries (GetWindowText does not for controls); a hung window
-// must not hang the test.
-std::wstring textOf(HWND window) {
-    DWORD_PTR length = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &length))
-        return {};
-    std::wstring text(length + 1, L'\0');
+// Class and text; WM_GETTEXT crosses process boundaries (GetWindowText does not for controls),
+// and a hung window must not hang the test.
+std::string describe(HWND window) {
+    wchar_t name[256], text[4096];
     DWORD_PTR got = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                             SMTO_ABORTIFHUNG, 2000, &got))
-        return {};
-    text.resize(got);
-    return text;
-}
-
-std::string classOf(HWND window) {
-    wchar_t name[256];
     const int n = GetClassNameW(window, name, 256);
-    return utf8(std::wstring(name, n > 0 ? n : 0));
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(text),
+                             SMTO_ABORTIFHUNG, 2000, &got))
+        got = 0;
+    return utf8(name, n > 0 ? n : 0) + "\t" + utf8(text, static_cast<int>(got));
 }
 
 BOOL CALLBACK printControl(HWND control, LPARAM) {
-    std::printf("control\t%s\t%s\n", classOf(control).c_str(), utf8(textOf(control)).c_str());
+    std::printf("control\t%s\n", describe(control).c_str());
     return TRUE;
 }
 
@@ -66,8 +45,7 @@ BOOL CALLBACK printWindow(HWND window, LPARAM) {
     if (!IsWindowVisible(window)) return TRUE;
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
-    std::printf("window\t%lu\t%s\t%s\n", static_cast<unsigned long>(process),
-                classOf(window).c_str(), utf8(textOf(window)).c_str());
+    std::printf("window\t%lu\t%s\n", static_cast<unsigned long>(process), describe(window).c_str());
     EnumChildWindows(window, printControl, 0);
     return TRUE;
 }

@@ -1,0 +1,69 @@
+# GUI harness backend for dxflist.exe under Wine: window and control texts read with
+# WINDOW_TEXT (window_text.exe). Wine can miss a key sent before it has taken the focus the
+# window manager gave, so a key without effect is sent again.
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-prefix.sh"
+EXE=dxflist EXT=.exe KEY_YES=y KEY_NO=n BOX_TEXT=yes
+# Without address space randomisation: see cmake/mingw-w64-x86_64.cmake.
+wine() { setarch -R wine "$@"; }
+native() { local p=${1//\//\\}; echo "Z:$p"; }
+start_app() {
+    rm -rf "$APPDIR" && mkdir -p "$APPDIR"
+    cp "$PROGRAM" "$APPDIR/$EXE.exe"
+    (cd "$APPDIR" && exec env "$@" setarch -R wine "$APPDIR/$EXE.exe") >"$T/app.log" 2>&1 &
+    APP=$!
+    wait_until 60 "the main window" eval 'MAIN=$(xdotool search --name "^$EXE\$" 2>/dev/null | head -n 1) && [[ -n $MAIN ]]'
+}
+# "window<TAB>pid<TAB>class<TAB>caption" and "control<TAB>class<TAB>text" lines (\r \n escaped).
+windows() { wine "$WINDOW_TEXT" | tr -d '\r'; }
+caption() { xdotool getwindowname "$MAIN" 2>/dev/null; }
+# A box or the file dialog: a #32770 window; its texts stay in windows.txt.
+box_shown() { windows >"$T/windows.txt" && grep -q $'^window\t[0-9]*\t#32770\t' "$T/windows.txt"; }
+box_title() { awk -F'\t' '$1 == "window" && $3 == "#32770" { print $4; exit }' "$T/windows.txt"; }
+# The box's Static control with a text (the other one is its icon).
+box_text() {
+    awk -F'\t' '$1 == "window" { box = $3 == "#32770" } box && $2 == "Static" && $3 != "" { t = $3 } END { print t }' "$T/windows.txt"
+}
+answer() {
+    local box
+    for _ in 1 2 3; do
+        box=$(xdotool search --name '^dxflist$' 2>/dev/null | grep -vx "$MAIN" | head -n 1)
+        [[ -n $box ]] && xdotool windowactivate --sync "$box" 2>/dev/null
+        xdotool key "$1"
+        poll 5 eval '! box_shown' && return
+    done
+    fail "the box does not take $1"
+}
+menu() {
+    for _ in 1 2 3 4 5; do
+        xdotool windowactivate --sync "$MAIN" 2>/dev/null || true
+        xdotool key "alt+$1"
+        poll 4 eval 'windows | grep -q $'"'"'^window\t[0-9]*\t#32768\t'"'" && { xdotool key "$2" && return; }
+        xdotool key Escape
+    done
+    fail "Alt+$1 opens no menu"
+}
+open_dialog() {
+    menu f o
+    wait_until 30 "the open-file dialog" eval 'windows | grep -qxF $'"'"'control\tComboBox\tDXF(*.dxf)'"'"
+}
+# choose PATH: typed into the file name box (again if a key got lost). Non-ASCII characters get
+# keys of their own first: xdotool maps each to a spare key just for the keystroke, and Wine may
+# read the key after it has been mapped back.
+declare -A MAPPED
+choose() {
+    local want c key
+    want=$(native "$1")
+    for c in $(printf '%s' "$want" | grep -o '[^ -~]' | sort -u); do
+        [[ -n ${MAPPED[$c]:-} ]] && continue
+        key=$(xmodmap -pke | awk 'NF == 3 && $2 > 8 { print $2; exit }')
+        xmodmap -e "keycode $key = $(printf 'U%04X U%04X' "'$c" "'$c")"
+        MAPPED[$c]=$key
+    done
+    for _ in 1 2 3; do
+        xdotool key ctrl+a BackSpace
+        xdotool type --delay 10 "$want"
+        windows | grep -qxF $'control\tEdit\t'"$want" && { xdotool key Return && return; }
+    done
+    fail "the file name box does not read $want"
+}
+close_window() { xdotool windowactivate --sync "$MAIN" key alt+F4 2>/dev/null || xdotool key alt+F4; }

@@ -1,0 +1,67 @@
+#include "listing_check.h"
+
+#include <unordered_set>
+
+#include "engine/cp932.h"
+
+namespace dxflist::test {
+
+std::string listingFault(std::string_view listing, std::string_view input) {
+    // The input's lines as the reader splits them, for a quick "is this in the input"; other
+    // texts are searched for in the whole input.
+    std::unordered_set<std::string_view> lines;
+    for (std::size_t start = 0; start <= input.size();) {
+        const std::size_t end = std::min(input.find('\r', start), input.size());
+        lines.insert(input.substr(start, end - start));
+        start = end + 1 + (end + 1 < input.size() && input[end + 1] == '\n');
+    }
+    const auto inInput = [&](std::string_view text) {
+        return lines.contains(text) || input.find(text) != std::string_view::npos;
+    };
+    const ListingTexts& texts = listingTexts();
+    if (!listing.ends_with("\r\n")) return "the listing does not end with CR LF";
+    long highest = 0;
+    std::string_view line;
+    for (std::size_t start = 0; start < listing.size();) {
+        line = listing.substr(start, listing.find("\r\n", start) - start);
+        start += line.size() + 2;
+        const auto broken = [&](const char* what) {
+            return what + std::string(": ") + std::string(line);
+        };
+        const std::size_t colon = line.find(':');
+        if (line.find('\r') != std::string_view::npos) return broken("CR inside a line");
+        if (colon == std::string_view::npos || colon < 6) return broken("no line number");
+        long number = 0;
+        for (char c : line.substr(0, colon)) {
+            if (c < '0' || c > '9') return broken("line number is not a number");
+            number = number * 10 + (c - '0');
+        }
+        const std::string_view text = line.substr(colon + 1);
+        // A header variable's line (name "=" values) has the number of its name.
+        if (number < highest && text.find('=') == std::string_view::npos)
+            return broken("line number decreases");
+        highest = std::max(highest, number);
+        if (!text.starts_with(texts.genericGap)) continue;
+        const std::string_view group = text.substr(texts.genericGap.size());
+        const std::size_t comma = group.find(',');
+        const std::string_view code = group.substr(0, comma);
+        const bool hidden = code == "5" || code == "100" || code == "102" || code == "330";
+        if (comma != std::string_view::npos && comma > 0 && !hidden &&
+            inInput(group.substr(comma + 1)))
+            continue;
+        // Lines that begin with a value as read (an entity keyword, a section name, a header
+        // variable) look like generic lines when the value does; then it is in the input.
+        const std::string& suffix = texts.sectionSuffix;
+        if ((text.ends_with(suffix) && inInput(text.substr(0, text.size() - suffix.size()))) ||
+            inInput(text) || inInput(text.substr(0, text.find('='))))
+            continue;
+        if (comma == std::string_view::npos) return broken("generic line without a comma");
+        return broken(hidden ? "hidden group listed" : "generic value not in the input");
+    }
+    const std::string_view report = line.substr(line.find(':') + 1);
+    if (report != texts.eofAtValue && report != texts.eofAtCodeChecked)
+        return "the last line is not an end-of-file report: " + std::string(line);
+    return {};
+}
+
+}  // namespace dxflist::test

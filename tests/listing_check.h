@@ -1,0 +1,15 @@
+#pragma once
+// What every listing must hold whatever its input; shared by the corpus test and the fuzzer.
+
+#include <string>
+#include <string_view>
+
+namespace dxflist::test {
+
+// Every line ends with CR LF and has a line number; numbers never decrease but for a header
+// variable's line; no hidden group is listed; every generic line's value is in the input as
+// read; the last line reports where the end of the file was met. Returns what is broken and
+// where, or nothing.
+std::string listingFault(std::string_view listing, std::string_view input);
+
+}  // namespace dxflist::test

@@ -1,0 +1,101 @@
+// What the listing says for a given file: the structure rules, the run's frame (pairs, line
+// numbers, end-of-file reports) and the CR LF copy of LF files. Each case is a file in
+// data/listing with its expected listing (NAME.expected.txt) and, where one is made, its
+// expected copy (NAME.copy.dxf); NAME.dxf is chosen as in.dxf, or as unix.dxf when NAME begins
+// with unix_dxf_, the copy chosen itself.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/dxflist.h"
+#include "engine/failure.h"
+#include "test_support.h"
+
+namespace dxflist {
+namespace {
+
+using test::crlf;
+using test::readFile;
+
+std::vector<std::filesystem::path> cases() {
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::directory_iterator(test::dataDir() / "data/listing"))
+        if (entry.path().extension() == ".dxf" && entry.path().stem().extension() != ".copy")
+            files.push_back(entry.path());
+    return files;
+}
+
+class ListingTest : public ::testing::TestWithParam<std::filesystem::path> {};
+
+// An earlier copy is always there to be replaced; the user is told of a new copy before the
+// listing is begun; no temporary file is left.
+TEST_P(ListingTest, ListsAsExpected) {
+    const std::filesystem::path golden = GetParam().parent_path() / GetParam().stem();
+    const bool asCopy = golden.filename().string().starts_with("unix_dxf_");
+    const std::string dxf = readFile(GetParam());
+    const std::filesystem::path copyFile = golden.string() + ".copy.dxf";
+    const std::string copy = exists(copyFile) ? readFile(copyFile) : "earlier copy";
+    test::TempDir dir;
+    const std::filesystem::path chosen = dir / (asCopy ? "unix.dxf" : "in.dxf");
+    test::writeFile(dir / "unix.dxf", "earlier copy");
+    test::writeFile(chosen, dxf);
+    test::FakeHost host;
+    bool listingAtBox = false;
+    host.onBox = [&] { listingAtBox = exists(dir / "output.txt"); };
+    subDXFver(chosen, host, test::appIn(dir.path));
+
+    EXPECT_EQ(readFile(dir / "output.txt"), readFile(golden.string() + ".expected.txt"));
+    EXPECT_EQ(readFile(dir / "unix.dxf"), copy);
+    const bool told = exists(copyFile) && copy != dxf;
+    ASSERT_EQ(host.boxes.size(), told ? 1u : 0u);
+    if (told) {
+        EXPECT_EQ(host.boxes[0].first,
+                  "\r\n\r\n指定されたファイルはUNIXの改行コード(0A)が使用されていたので、"
+                  "一時ファイルを作成しました。\r\n\r\n一時ファイル名 : " +
+                      pathText(dir / "unix.dxf"));
+        EXPECT_EQ(host.boxes[0].second, kMsgBoxOk);
+        EXPECT_FALSE(listingAtBox);
+    }
+    EXPECT_FALSE(exists(dir / "unix.dxf.tmp"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ListingTest, ::testing::ValuesIn(cases()),
+                         [](const auto& param) { return param.param.stem().string(); });
+
+// Lines longer than the reader's buffer stay in the file and are copied from there: as a
+// value, as a section name, and spliced into a header variable's values.
+TEST(RunTest, LinesLongerThanTheBufferAreListedWhole) {
+    const std::string x(3'000'000, 'x'), y(3'000'000, 'y'), z(3'000'000, 'z');
+    EXPECT_TRUE(test::listingOf(crlf({" 1",      x,        std::string(3'000'000, ' ') + "0",
+                                      "SECTION", "  2",    y,
+                                      "  0",     "ENDSEC", "  0",
+                                      "SECTION", "  2",    "HEADER",
+                                      "  9",     "$A",     " 10",
+                                      z,         " 20",    "1",
+                                      "  0",     "ENDSEC", "  0",
+                                      "EOF"})) ==
+                test::listing({"000001:　　1," + x, "000003:セクションの始まり",
+                               "000005:" + y + " セクション", "000007:セクションの終わり",
+                               "000009:セクションの始まり", "000011:HEADER セクション",
+                               "000013:$A=" + z + " , 1", "000019:セクションの終わり",
+                               "000022:終端検出[EOF] - グループ値読み込み時"}));
+}
+
+// The caption shows the line count when the clock's second changes, the second starting out
+// as 0, and the program's name at the end.
+TEST(RunTest, CaptionShowsProgressWhenTheSecondChanges) {
+    const std::vector<std::string> rows[] = {
+        {"dxflist"}, {"dxflist 2:　-- 変換中　--", "dxflist 6:　-- 変換中　--", "dxflist"}};
+    for (const std::vector<int>& seconds : {std::vector{0}, std::vector{0, 7, 7, 7, 8}}) {
+        test::FakeHost host;
+        std::size_t call = 0;
+        host.clock = [&] { return seconds[std::min(call++, seconds.size() - 1)]; };
+        test::listingOf(crlf({" 70", "1", " 70", "1", " 70", "1", " 70", "1"}), &host);
+        EXPECT_EQ(host.captions, rows[seconds.size() > 1]);
+    }
+}
+
+}  // namespace
+}  // namespace dxflist
