@@ -2,15 +2,17 @@
 # Times build/dxflist-batch against the I/O floor (the same reading and writing with dd through
 # a user buffer) on large generated drawings and on the real files of the corpus, and checks
 # the performance targets.
-#   bench/run_bench.sh BUILD_DIR [RUNS]
+#   bench/run_bench.sh BUILD_DIR [RUNS [BEFORE_BUILD_DIR]]
 # Prints medians of RUNS interleaved runs (default 5) of wall and CPU time, their ratios to the
 # floor, throughput and peak memory, a plain pair-scanning loop on the same files as a
-# yardstick, and compares the real program, driven under Xvfb, with the batch.
+# yardstick, and compares the real program, driven under Xvfb, with the batch. Given a second
+# build (of an earlier version, say), its dxflist-batch is timed in the same rounds too.
 # Exit status 0 only when every target is met.
 set -euo pipefail
 
-build=$(cd "${1:?usage: run_bench.sh BUILD_DIR [RUNS]}" && pwd)
+build=$(cd "${1:?usage: run_bench.sh BUILD_DIR [RUNS [BEFORE_BUILD_DIR]]}" && pwd)
 runs=${2:-5}
+before=${3:+$(cd "$3" && pwd)/dxflist-batch}
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 batch=$build/dxflist-batch
 data=$build/bench-data
@@ -62,9 +64,14 @@ run_plain() {
     "$build/bench/dxflist-plain-scan" "$1" "$work/plain.txt"
 }
 
-declare -A engine_us floor_us plain_us engine_cpu floor_cpu rss_kb
+# The earlier build's run, as run_engine's.
+run_before() {
+    "$before" "$1" "$work/app" 2>/dev/null
+}
+
+declare -A engine_us floor_us plain_us engine_cpu floor_cpu rss_kb before_us before_cpu
 measure() {  # name file
-    local name=$1 file=$2 e=() f=() p=() ec=() fc=() r=() sizes
+    local name=$1 file=$2 e=() f=() p=() ec=() fc=() r=() b=() bc=() sizes
     rm -f "$work/app/unix.dxf"
     run_engine "$file"
     sizes=$(stat -c %s "$work/app/output.txt")
@@ -74,7 +81,12 @@ measure() {  # name file
         # shellcheck disable=SC2086 # sizes holds one or two numbers
         read -r w c < <(timed run_floor "$file" $sizes); f+=("$w") fc+=("$c")
         if [[ $name == *-crlf ]]; then read -r w c < <(timed run_plain "$file"); p+=("$w"); fi
+        if [[ -n $before ]]; then read -r w c < <(timed run_before "$file"); b+=("$w") bc+=("$c"); fi
     done
+    if [[ -n $before ]]; then
+        before_us[$name]=$(printf '%s\n' "${b[@]}" | median)
+        before_cpu[$name]=$(printf '%s\n' "${bc[@]}" | median)
+    fi
     engine_us[$name]=$(printf '%s\n' "${e[@]}" | median)
     floor_us[$name]=$(printf '%s\n' "${f[@]}" | median)
     engine_cpu[$name]=$(printf '%s\n' "${ec[@]}" | median)
@@ -118,6 +130,16 @@ echo "(${runs} interleaved runs each; medians of wall time and of CPU time, user
 echo " floor: dd bs=1M reading the input and writing a file as large as the listing, for LF files"
 echo " also writing and reading one as large as unix.dxf; corpus: ${#corpus[@]} files, $corpus_bytes bytes per round)"
 echo
+if [[ -n $before ]]; then
+    echo "The earlier build ($before), timed in the same rounds:"
+    printf '%-12s %9s %6s %9s %6s %14s\n' file before_s ratio before_cpu ratio now/before_cpu
+    for name in big100-crlf big100-lf big400-crlf big400-lf; do
+        awk -v n="$name" -v b="${before_us[$name]}" -v f="${floor_us[$name]}" \
+            -v bc="${before_cpu[$name]}" -v fc="${floor_cpu[$name]}" -v ec="${engine_cpu[$name]}" \
+            'BEGIN {printf "%-12s %9.3f %6.2f %9.3f %6.2f %14.2f\n", n, b/1e6, b/f, bc/1e6, bc/fc, ec/bc}'
+    done
+    echo
+fi
 echo "Yardstick, the same CR LF files through a plain pair-scanning loop (bench/plain_scan.cpp):"
 for name in big100-crlf big400-crlf; do
     awk -v n="$name" -v p="${plain_us[$name]}" -v f="${floor_us[$name]}" -v e="${engine_us[$name]}" \
