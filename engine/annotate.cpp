@@ -21,9 +21,14 @@ void StructureAnnotator::reset() {
     getMode = GetMode::None;
     varName.clear();
     varLine = 0;
-    varValue.clear();
+    clearVarValue();
     tblName.clear();
     endSecFlag = false;
+}
+
+void StructureAnnotator::clearVarValue() {
+    varValue.clear();
+    if (spill_) spill_->clear();
 }
 
 void StructureAnnotator::setSecName(const TextRef& name) {
@@ -79,7 +84,7 @@ bool StructureAnnotator::applyRules(Code code, const GroupPair& pair, TextWriter
         getMode = GetMode::None;
         if (!varName.empty()) writeLine(listing, varLine, varName, "=", varValue);
         varName.clear();
-        varValue.clear();
+        clearVarValue();
         handled = true;
         if (!endSecFlag) reuseFlag = true;
         endSecFlag = false;
@@ -89,13 +94,17 @@ bool StructureAnnotator::applyRules(Code code, const GroupPair& pair, TextWriter
         getMode = GetMode::Var;
         varName.assign(value);
         varLine = line;
-        varValue.clear();
+        clearVarValue();
         handled = true;
     }
     // A header variable's value. An empty first value is replaced by the next one.
     if (getMode == GetMode::Var && !handled) {
         if (!varValue.empty()) varValue.append(" , ");
         varValue.append(value);
+        if (varValue.mem().size() >= kPendingInMemory) {
+            if (!spill_) spill_ = std::make_unique<ScratchFile>();
+            varValue.spillTo(*spill_);
+        }
         handled = true;
     }
     // TABLES named after a section start or comment inside a section that has not ended.

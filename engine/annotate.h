@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string_view>
 
 #include "engine/cp932.h"
@@ -21,6 +22,10 @@ struct GroupPair {
 
 class StructureAnnotator {
   public:
+    // Bytes of a pending header variable's values held in memory; the rest waits in a scratch
+    // file, so that a variable of millions of values costs no more memory than a short one.
+    static constexpr std::size_t kPendingInMemory = std::size_t{1} << 20;
+
     explicit StructureAnnotator(const ListingTexts& texts) : texts_(texts) {}
 
     // Back to the state at the start of a run.
@@ -67,6 +72,7 @@ class StructureAnnotator {
     enum class Section { None, Header, Tables, Entities, Blocks, Other };
 
     void setSecName(const TextRef& name);
+    void clearVarValue();
 
     const ListingTexts& texts_;
     Rope secName;
@@ -75,6 +81,7 @@ class StructureAnnotator {
     Rope varName;
     std::int32_t varLine = 0;
     Rope varValue;
+    std::unique_ptr<ScratchFile> spill_;  // made when a variable's values first need it
     Rope tblName;
     bool endSecFlag = false;
 };

@@ -3,6 +3,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <cerrno>
 #include <cstring>
 #endif
 
@@ -26,25 +27,40 @@ std::string osErrorText(unsigned long code) {
     if (text.empty()) return "error " + std::to_string(code);
     return pathText(std::filesystem::path(text));
 }
+
+bool isAccessDenied(unsigned long osError) {
+    return osError == ERROR_ACCESS_DENIED;
+}
 #else
 std::string osErrorText(unsigned long code) {
     return std::strerror(static_cast<int>(code));
 }
+
+bool isAccessDenied(unsigned long osError) {
+    return osError == EACCES || osError == EPERM;
+}
 #endif
 
-void throwFileFailure(std::string_view what, const std::filesystem::path& file,
-                      unsigned long osError) {
-    throwFileFailure(what, file, osErrorText(osError));
-}
-
-void throwFileFailure(std::string_view what, const std::filesystem::path& file,
-                      std::string_view reason) {
+namespace {
+std::string fileMessage(std::string_view what, const std::filesystem::path& file,
+                        std::string_view reason) {
     std::string message(what);
     message += "\n\nファイル: ";
     message += pathText(file);
     message += "\n理由: ";
     message += reason;
-    throw Failure(message);
+    return message;
+}
+}  // namespace
+
+void throwFileFailure(std::string_view what, const std::filesystem::path& file,
+                      unsigned long osError) {
+    throw FileFailure(fileMessage(what, file, osErrorText(osError)), osError);
+}
+
+void throwFileFailure(std::string_view what, const std::filesystem::path& file,
+                      std::string_view reason) {
+    throw Failure(fileMessage(what, file, reason));
 }
 
 }  // namespace dxflist

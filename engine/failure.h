@@ -14,13 +14,28 @@ class Failure : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// A failure of a file operation, with the platform's error number behind it, for the few
+// callers that can do something else when, say, permission is denied.
+class FileFailure : public Failure {
+  public:
+    FileFailure(const std::string& message, unsigned long osError)
+        : Failure(message), osError_(osError) {}
+    unsigned long osError() const { return osError_; }
+
+  private:
+    unsigned long osError_;
+};
+
+// Whether the error number means that permission was denied (not that the file is missing).
+bool isAccessDenied(unsigned long osError);
+
 // The path as UTF-8 text, for messages and captions.
 std::string pathText(const std::filesystem::path& path);
 
 // The platform's description of an error number (errno on POSIX, GetLastError on Windows).
 std::string osErrorText(unsigned long code);
 
-// Throws a Failure saying what was being done to which file, with the OS reason.
+// Throws a FileFailure saying what was being done to which file, with the OS reason.
 [[noreturn]] void throwFileFailure(std::string_view what, const std::filesystem::path& file,
                                    unsigned long osError);
 

@@ -5,7 +5,10 @@
 namespace dxflist {
 
 TextWriter::TextWriter(const std::filesystem::path& path, std::size_t bufferSize)
-    : file_(path),
+    : TextWriter(OutputFile(path), bufferSize) {}
+
+TextWriter::TextWriter(OutputFile file, std::size_t bufferSize)
+    : file_(std::move(file)),
       buffer_(std::make_unique_for_overwrite<char[]>(bufferSize)),
       capacity_(bufferSize) {}
 
@@ -56,13 +59,18 @@ void TextWriter::putSlow(std::string_view bytes) {
 }
 
 void TextWriter::putRegion(const FileRegion& region) {
+    copyRegion(*source_, region);
+}
+
+template <class File>
+void TextWriter::copyRegion(File& file, const FileRegion& region) {
     std::uint64_t offset = region.offset;
     std::uint64_t left = region.size;
     while (left > 0) {
         if (used_ == capacity_) flush();
         const std::size_t n =
             static_cast<std::size_t>(std::min<std::uint64_t>(left, capacity_ - used_));
-        source_->readAt(offset, buffer_.get() + used_, n);
+        file.readAt(offset, buffer_.get() + used_, n);
         used_ += n;
         offset += n;
         left -= n;
@@ -74,10 +82,36 @@ void TextWriter::put(const Rope& text) {
     std::size_t done = 0;
     for (const Rope::Splice& splice : text.splices()) {
         put(mem.substr(done, splice.at - done));
-        putRegion(splice.region);
+        if (splice.file)
+            copyRegion(*splice.file, splice.region);
+        else
+            putRegion(splice.region);
         done = splice.at;
     }
     put(mem.substr(done));
+}
+
+void Rope::spillTo(ScratchFile& file) {
+    std::vector<Splice> moved;
+    std::size_t done = 0;
+    const auto spillUpTo = [&](std::size_t at) {
+        if (at == done) return;
+        const FileRegion region = file.append(mem_.data() + done, at - done);
+        done = at;
+        // Spilled pieces with nothing between them become one region.
+        if (!moved.empty() && moved.back().file == &file &&
+            moved.back().region.offset + moved.back().region.size == region.offset)
+            moved.back().region.size += region.size;
+        else
+            moved.push_back({0, region, &file});
+    };
+    for (const Splice& splice : splices_) {
+        spillUpTo(splice.at);
+        moved.push_back({0, splice.region, splice.file});
+    }
+    spillUpTo(mem_.size());
+    splices_ = std::move(moved);
+    mem_.clear();
 }
 
 // Any number, also where the buffer has too little room left for the fast path.

@@ -22,6 +22,7 @@ class TextWriter {
     static constexpr std::size_t kDefaultBuffer = std::size_t{1} << 20;
 
     explicit TextWriter(const std::filesystem::path& path, std::size_t bufferSize = kDefaultBuffer);
+    explicit TextWriter(OutputFile file, std::size_t bufferSize = kDefaultBuffer);
     ~TextWriter();  // without finish(): keeps whole lines only, closes, reports nothing
     TextWriter(const TextWriter&) = delete;
     TextWriter& operator=(const TextWriter&) = delete;
@@ -129,6 +130,8 @@ class TextWriter {
     void putLongLineNumber(std::uint32_t value);
     void putSlow(std::string_view bytes);
     void putRegion(const FileRegion& region);
+    template <class File>
+    void copyRegion(File& file, const FileRegion& region);
     void flush();
     void keepWholeLines(std::size_t reached, std::uint64_t before);
 

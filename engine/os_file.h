@@ -4,6 +4,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
+
+#include "engine/text.h"
 
 namespace dxflist {
 
@@ -30,13 +33,31 @@ class InputFile {
     std::uint64_t position_ = 0;
 };
 
-// A file created (or truncated) for writing.
+// A file opened for writing.
 class OutputFile {
   public:
-    explicit OutputFile(const std::filesystem::path& path);
+    enum class Mode {
+        Replace,  // created, or emptied if it exists (through a symbolic link, too)
+        Keep,     // created, or opened as it is: nothing is lost until truncate()
+    };
+    explicit OutputFile(const std::filesystem::path& path, Mode mode = Mode::Replace);
     ~OutputFile();  // closes without reporting errors; call close() to see them
+    OutputFile(OutputFile&& other) noexcept;
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
+    OutputFile& operator=(OutputFile&& other) noexcept;
+
+    // A new file of the caller's own: `path`, or `path`.1, `path`.2, ... when that name is
+    // taken. Never an existing file, never through a link, so nobody's data is written over.
+    static OutputFile createNew(const std::filesystem::path& path);
+    // The existing file opened as it is, or nothing when there is no such file.
+    static std::optional<OutputFile> openExisting(const std::filesystem::path& path);
+
+    // Takes an exclusive lock that the same call on the same file, from any process, sees;
+    // false when someone else holds it. Where the system cannot lock this file, true.
+    bool tryLock();
+    // Empties a regular file (devices and pipes have nothing to empty).
+    void truncate();
 
     // Writes all bytes or throws; written() then tells how many reached the file.
     void write(const char* data, std::size_t size);
@@ -47,10 +68,38 @@ class OutputFile {
     const std::filesystem::path& path() const { return path_; }
 
   private:
+    OutputFile(const std::filesystem::path& path, std::intptr_t handle)
+        : path_(path), handle_(handle) {}
+
     std::filesystem::path path_;
     std::intptr_t handle_ = -1;
     std::uint64_t written_ = 0;
 };
+
+// A file of the run's own in the system's temporary folder, for data too large to hold in
+// memory. Nobody else opens it, and it is removed when closed.
+class ScratchFile {
+  public:
+    ScratchFile();
+    ~ScratchFile();
+    ScratchFile(const ScratchFile&) = delete;
+    ScratchFile& operator=(const ScratchFile&) = delete;
+
+    // Appends the bytes; returns where they are in the file.
+    FileRegion append(const char* data, std::size_t size);
+    // Reads exactly `size` bytes at `offset`.
+    void readAt(std::uint64_t offset, char* buffer, std::size_t size) const;
+    // Empties the file for its next use.
+    void clear();
+
+  private:
+    std::filesystem::path path_;  // the folder, or the file where it has a name
+    std::intptr_t handle_ = -1;
+    std::uint64_t size_ = 0;
+};
+
+// Makes `folder` the process's current folder.
+void setCurrentFolder(const std::filesystem::path& folder);
 
 // True when both paths name one existing file (links and symlinks included).
 bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b);

@@ -1,3 +1,5 @@
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "engine/annotate.h"
@@ -21,6 +23,30 @@ void refuseListingAsSource(const std::filesystem::path& selFn,
                          "ーしてから開いてください。");
 }
 
+// The file that is read must not be the listing either: "output.txt" may be a link to the
+// CR LF copy, which would then be emptied before it was read.
+void refuseListingAsCopy(const std::filesystem::path& srcPath,
+                         const std::filesystem::path& listing) {
+    if (sameFile(srcPath, listing))
+        throwFileFailure(
+            "一覧の出力先が、読み込むファイルと同じファイルを指しているので、一覧を"
+            "作れません。",
+            listing,
+            "一覧の出力先は、読み込むファイル " + pathText(srcPath) +
+                " へのリンクです。一覧の出力先を削除するか通常のファイルにしてか"
+                "ら、もう一度開いてください。");
+}
+
+// Locks the listing before anything is truncated, so that a second run in the same folder
+// (another copy of the program, the batch driver) stops at once instead of writing into the
+// listing of the first.
+void lockListing(OutputFile& listing) {
+    if (!listing.tryLock())
+        throwFileFailure("このフォルダでは、別の実行が一覧を書き込んでいます。", listing.path(),
+                         "同じフォルダのプログラムが、別のファイルの一覧を作っている最中です。そ"
+                         "の実行が終わってから、もう一度開いてください。");
+}
+
 std::string progressCaption(const AppInfo& app, std::int32_t lineCnt) {
     return app.EXEName + " " + std::to_string(lineCnt) + ":　-- 変換中　--";
 }
@@ -35,12 +61,24 @@ void subDXFver(const std::filesystem::path& selFn, HostServices& host, const App
     const ListingTexts& texts = listingTexts();
     const std::filesystem::path listingFile = listingPath(app);
     refuseListingAsSource(selFn, listingFile);
+    // An existing listing is locked right away, so that a second run neither makes a copy nor
+    // shows a box; a new one is created only once the source is open.
+    std::optional<OutputFile> listingOut = OutputFile::openExisting(listingFile);
+    if (listingOut) lockListing(*listingOut);
 
-    const std::filesystem::path srcPath = prepareLineEnds(selFn, host, app);
+    PreparedSource prepared = prepareLineEnds(selFn, host, app);
+    if (prepared.copy) refuseListingAsCopy(prepared.srcPath, listingFile);
     // The source first: if it cannot be opened, no listing is created.
-    InputFile source(srcPath);
+    const std::unique_ptr<InputFile> opened =
+        prepared.copy ? std::move(prepared.copy) : std::make_unique<InputFile>(selFn);
+    InputFile& source = *opened;
+    if (!listingOut) {
+        listingOut.emplace(listingFile, OutputFile::Mode::Keep);
+        lockListing(*listingOut);
+    }
+    listingOut->truncate();
     const std::size_t chunk = LineReader::chunkFor(source.size());
-    TextWriter listing(listingFile, chunk);
+    TextWriter listing(std::move(*listingOut), chunk);
     listing.setRegionSource(&source);
     listing.setGenericGap(texts.genericGap);
 
@@ -62,7 +100,7 @@ void subDXFver(const std::filesystem::path& selFn, HostServices& host, const App
         else if (!reader.next())
             break;
 
-        const GroupPair pair = reader.pair();
+        const GroupPair& pair = reader.pair();
         if (!annotator.annotate(pair, listing, reuseFlag))
             listing.putGenericLine(pair.codeLine, pair.grpCode, pair.grpValue);
         if (reader.atEnd()) break;

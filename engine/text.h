@@ -11,6 +11,8 @@
 
 namespace dxflist {
 
+class ScratchFile;
+
 inline constexpr std::size_t kReadPadding = 16;
 
 // Copies without a library call for the few bytes most lines and listing pieces have.
@@ -63,12 +65,14 @@ struct TextRef {
     bool is(std::string_view text) const { return !inFile && mem == text; }
 };
 
-// An owned text built by appending lines and literals; long lines stay regions.
+// An owned text built by appending lines and literals; long lines stay regions, and the text
+// can be moved out to a scratch file when it grows too long to hold.
 class Rope {
   public:
     struct Splice {
         std::size_t at;  // position in the memory bytes where the region's bytes belong
         FileRegion region;
+        const ScratchFile* file = nullptr;  // where the region is; the source file if null
     };
 
     void clear() {
@@ -88,6 +92,8 @@ class Rope {
         clear();
         append(text);
     }
+    // Moves the bytes held in memory to the end of `file`; the text stays the same.
+    void spillTo(ScratchFile& file);
     const std::string& mem() const { return mem_; }
     const std::vector<Splice>& splices() const { return splices_; }
 

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "engine/failure.h"
 #include "test_support.h"
 
@@ -26,6 +28,22 @@ TEST(VersionTextTest, ListsWhatIsKnownInOrder) {
     EXPECT_EQ(versionText(app), head +
                                     "Comments : c\r\n\r\n説明 : d\r\n\r\n著作権 : (c)\r\n\r\n"
                                     "製品名 : dxflist\r\n\r\n商標 : t\r\n\r\n");
+}
+
+// Texts for the window: bytes that are not UTF-8 become U+FFFD one by one, the rest stays.
+TEST(ValidUtf8Test, ReplacesOnlyTheBytesThatAreNotUtf8) {
+    const std::string r = "\uFFFD";
+    const std::pair<std::string, std::string> rows[] = {
+        {"/home/図面/a.dxf", "/home/図面/a.dxf"},
+        // A Shift-JIS folder name copied from a Windows disk.
+        {"/mnt/\x90\x7d\x96\xca/output.txt", "/mnt/" + r + "}" + r + r + "/output.txt"},
+        {"a\xe3\x81", "a" + r + r},           // a sequence cut short at the end
+        {"\xc0\xaf", r + r},                  // an overlong "/"
+        {"\xed\xa0\x80", r + r + r},          // a surrogate
+        {"\xf4\x90\x80\x80", r + r + r + r},  // above U+10FFFF
+        {"\xf0\x9f\x93\x90\xff", "\xf0\x9f\x93\x90" + r},
+    };
+    for (const auto& [bytes, shown] : rows) EXPECT_EQ(validUtf8(bytes), shown) << bytes;
 }
 
 TEST(AppInfoTest, DescribesTheRunningExecutable) {

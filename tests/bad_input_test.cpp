@@ -1,21 +1,11 @@
 // Files that change while they are read: each ends in the listing of the file as it was then.
 
-#include <gtest/gtest.h>
-
 #include <fstream>
-#include <functional>
-#include <string>
 
-#include "engine/dxflist.h"
 #include "test_support.h"
 
-namespace dxflist {
+namespace dxflist::test {
 namespace {
-
-using test::listingOf;
-using test::readFile;
-using test::TempDir;
-using test::writeFile;
 
 // A drawing of a few megabytes, changed in the tenth pass, while the reader is still far from
 // its end: listed as far as it goes then.
@@ -47,5 +37,24 @@ TEST(BadInputTest, FileChangedWhileReadIsListedAsItIsThen) {
     }
 }
 
+// A header variable's long value stays in the file until the variable is written; if the file
+// has shrunk by then, the listing fails saying so rather than writing other bytes.
+TEST(BadInputTest, ValueGoneFromAShrunkFileIsAFailure) {
+    TempDir dir;
+    writeFile(dir / "in.dxf", crlf({"  0", "SECTION", "  2", "HEADER", "  9", "$A", " 10",
+                                    std::string(3'000'000, 'z'), "  9", "$B", " 10", "1"}));
+    FakeHost host;
+    host.onEvents = [&, passes = 0]() mutable {
+        if (++passes == 5) std::filesystem::resize_file(dir / "in.dxf", 1000);
+    };
+    try {
+        subDXFver(dir / "in.dxf", host, appIn(dir.path));
+        ADD_FAILURE() << "no failure";
+    } catch (const Failure& failure) {
+        EXPECT_NE(std::string(failure.what()).find("変更されました"), std::string::npos)
+            << failure.what();
+    }
+}
+
 }  // namespace
-}  // namespace dxflist
+}  // namespace dxflist::test

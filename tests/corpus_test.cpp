@@ -1,21 +1,13 @@
 // Real drawings from CAD and GIS programs, binary ones too: every listing must hold what can
 // be defended without knowing the file.
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <string>
-#include <vector>
 
-#include "engine/cp932.h"
-#include "engine/dxflist.h"
 #include "listing_check.h"
 #include "test_support.h"
 
-namespace dxflist {
+namespace dxflist::test {
 namespace {
-
-using test::readFile;
 
 std::vector<std::filesystem::path> corpusFiles() {
     std::vector<std::filesystem::path> files;
@@ -48,19 +40,5 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
-// The same drawing with other line ends lists the same: CR only exactly, LF through the copy
-// with its extra empty line (the EOF pair is then annotated and two reports follow).
-TEST(CorpusVariantsTest, LineEndVariantsListTheSame) {
-    const std::filesystem::path dir = test::dataDir() / "corpus/public";
-    const std::string crlf = test::listingOf(readFile(dir / "librecad_alg1.dxf"));
-    EXPECT_EQ(test::listingOf(readFile(dir / "derived_cr_only__librecad_alg1.dxf")), crlf);
-    const std::string lf =
-        test::listingOf(readFile(dir / "derived_lf_final_nl__librecad_alg1.dxf"));
-    std::size_t lfBody = lf.size() - 2;
-    for (int i = 0; i < 3; ++i) lfBody = lf.rfind("\r\n", lfBody - 1);
-    EXPECT_EQ(lf.substr(0, lfBody + 2), crlf.substr(0, crlf.rfind("\r\n", crlf.size() - 3) + 2));
-    EXPECT_NE(lf.find(listingTexts().fileEnd, lfBody), std::string::npos);
-}
-
 }  // namespace
-}  // namespace dxflist
+}  // namespace dxflist::test

@@ -1,17 +1,16 @@
 // Every failure is an exception that names the file and says why; none changes, creates or
 // leaves behind a file.
 
-#include <gtest/gtest.h>
-
 #include <limits>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "engine/dxflist.h"
 #include "engine/failure.h"
+#include "engine/os_file.h"
 #include "engine/pair_reader.h"
 #include "test_support.h"
 
@@ -21,12 +20,13 @@
 #include <sys/stat.h>
 #endif
 
-namespace dxflist {
+namespace dxflist::test {
 namespace {
 
 // The folder's files: a name and its bytes, or what it is instead: "<dir>", a "<fifo>", a
-// link to "<full>" (/dev/full), or a file another program holds, "<locked>" without sharing
-// (a CAD program its drawing) or "<seen>" sharing reading (a viewer the listing or the copy).
+// link to "<full>" (/dev/full) or to the "<copy>" (unix.dxf), a listing another run is writing
+// ("<run>"), or a file another program holds, "<locked>" without sharing (a CAD program its
+// drawing) or "<seen>" sharing reading (a viewer the listing or the copy).
 struct FailureRow {
     const char* name;
     std::vector<std::pair<const char*, const char*>> files;
@@ -52,6 +52,13 @@ const FailureRow kRows[] = {
     {"CopyCannotBeCreated", {{"in.dxf", kLf}}, "in.dxf", "none", "none/unix.dxf"},
     // Creating the listing would empty the chosen file before it is read.
     {"ListingChosenAsSource", {{"output.txt", kCrLf}}, "output.txt", "", "output.txt"},
+    // Another run stops the second at once: no copy, no box, the listing as it was.
+    {"ListingOfAnotherRun",
+     {{"in.dxf", kLf}, {"output.txt", "<run>"}},
+     "in.dxf",
+     "",
+     "output.txt",
+     "別の実行が一覧を書き込んでいます"},
 #ifndef _WIN32
     // A FIFO would keep the run waiting for a writer, a device would never end.
     {"FifoAsSource", {{"p.dxf", "<fifo>"}}, "p.dxf", "", "p.dxf", kNotAFile},
@@ -62,6 +69,13 @@ const FailureRow kRows[] = {
      "",
      "output.txt",
      osErrorText(ENOSPC)},
+    // The listing would empty the copy before it is read; the copy is made as ever.
+    {"ListingLinkedToTheCopy",
+     {{"in.dxf", kLf}, {"unix.dxf", " 70\r\n1\r\n\r\n"}, {"output.txt", "<copy>"}},
+     "in.dxf",
+     "",
+     "output.txt",
+     "読み込むファイル"},
 #else
     {"DrawingHeld", {{"in.dxf", "<locked>"}}, "in.dxf", "", "in.dxf", kShared},
     {"ListingHeld",
@@ -70,7 +84,7 @@ const FailureRow kRows[] = {
      "",
      "output.txt",
      kShared},
-    {"CopyHeld", {{"in.dxf", kLf}, {"unix.dxf", "<seen>"}}, "in.dxf", "", "unix.dxf", kShared},
+    {"CopyHeld", {{"in.dxf", kLf}, {"unix.dxf", "<seen>"}}, "in.dxf", "", "unix.dxf"},
     // A named pipe would keep the run waiting for ever.
     {"NamedPipeAsSource", {{kPipe, "<pipe>"}}, kPipe, "", kPipe, kNotAFile},
 #endif
@@ -78,7 +92,8 @@ const FailureRow kRows[] = {
 
 std::filesystem::path in(const test::TempDir& dir, const char* name) {
     const std::filesystem::path path(name);
-    return path.is_absolute() || name[0] == '/' ? path : (dir / name).make_preferred();
+    return path.is_absolute() || name[0] == '/' || name[0] == '\\' ? path
+                                                                   : (dir / name).make_preferred();
 }
 
 // Every file in the folder with its bytes: what a failure must leave as it was.
@@ -99,16 +114,23 @@ TEST_P(FailureTest, NamesTheFileAndTouchesNothing) {
         const std::string what = bytes;
         if (what == "<dir>") std::filesystem::create_directory(dir / name);
         if (what == "<full>") std::filesystem::create_symlink("/dev/full", dir / name);
+        if (what == "<copy>") std::filesystem::create_symlink("unix.dxf", dir / name);
 #ifndef _WIN32
         if (what == "<fifo>") {
             EXPECT_EQ(::mkfifo((dir / name).c_str(), 0600), 0);
         }
 #endif
-        if (!what.starts_with('<') || what == "<locked>" || what == "<seen>")
+        if (!what.starts_with('<') || what == "<locked>" || what == "<seen>" || what == "<run>")
             test::writeFile(dir / name, what == "<locked>" ? kCrLf : bytes);
     }
     const auto before = snapshot(dir.path);
     std::vector<std::shared_ptr<void>> held;
+    std::optional<OutputFile> otherRun;
+    for (const auto& [name, bytes] : row.files) {
+        if (std::string(bytes) != "<run>") continue;
+        otherRun = OutputFile::openExisting(dir / name);
+        ASSERT_TRUE(otherRun && otherRun->tryLock());
+    }
 #ifdef _WIN32
     for (const auto& [name, bytes] : row.files) {
         const std::string what = bytes;
@@ -125,6 +147,7 @@ TEST_P(FailureTest, NamesTheFileAndTouchesNothing) {
 #endif
     const std::string message = test::failureOf(in(dir, row.chosen), dir / row.appDir);
     held.clear();
+    otherRun.reset();
     EXPECT_NE(message.find(pathText(in(dir, row.named))), std::string::npos) << message;
     EXPECT_NE(message.find(row.why), std::string::npos) << message;
     EXPECT_EQ(snapshot(dir.path), before);
@@ -132,6 +155,61 @@ TEST_P(FailureTest, NamesTheFileAndTouchesNothing) {
 
 INSTANTIATE_TEST_SUITE_P(Rows, FailureTest, ::testing::ValuesIn(kRows),
                          [](const auto& row) { return std::string(row.param.name); });
+
+// What a run finds where it writes its copy: a leftover temporary file (chosen, or not), a
+// hard link to the drawing, a link to another file. None is written through or removed; the
+// listing and the copy are those of the drawing.
+struct LeftoverRow {
+    const char* name;
+    std::vector<std::pair<const char*, const char*>> files;  // bytes, or "<drawing>" "<notes>"
+    const char* chosen;
+};
+
+const LeftoverRow kLeftovers[] = {
+    {"TemporaryFileChosen", {{"unix.dxf.tmp", kLf}}, "unix.dxf.tmp"},
+    {"TemporaryFilesLeftAlone", {{"unix.dxf.tmp", kLf}, {"unix.dxf.tmp.1", "x"}}, "in.dxf"},
+#ifndef _WIN32
+    {"TemporaryNameLinkedToTheDrawing", {{"unix.dxf.tmp", "<drawing>"}}, "in.dxf"},
+    {"TemporaryNameLinkedToAnotherFile",
+     {{"notes.dxf", "notes"}, {"unix.dxf.tmp", "<notes>"}},
+     "in.dxf"},
+#endif
+};
+
+class LeftoverTest : public ::testing::TestWithParam<LeftoverRow> {};
+
+TEST_P(LeftoverTest, IsNeitherWrittenThroughNorRemoved) {
+    test::TempDir dir;
+    test::writeFile(dir / "in.dxf", kLf);
+    for (const auto& [name, bytes] : GetParam().files) {
+        const std::string what = bytes;
+        if (what == "<drawing>") std::filesystem::create_hard_link(dir / "in.dxf", dir / name);
+        if (what == "<notes>") std::filesystem::create_symlink(dir / "notes.dxf", dir / name);
+        if (!what.starts_with('<')) test::writeFile(dir / name, bytes);
+    }
+    auto before = snapshot(dir.path);
+    test::FakeHost host;
+    subDXFver(dir / GetParam().chosen, host, test::appIn(dir.path));
+    EXPECT_EQ(test::readFile(dir / "unix.dxf"), " 70\r\n1\r\n\r\n");
+    EXPECT_EQ(test::readFile(dir / "output.txt"), test::listingOf(" 70\r\n1\r\n\r\n"));
+    before[(dir / "unix.dxf").string()] = test::readFile(dir / "unix.dxf");
+    before[(dir / "output.txt").string()] = test::readFile(dir / "output.txt");
+    EXPECT_EQ(snapshot(dir.path), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, LeftoverTest, ::testing::ValuesIn(kLeftovers),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+// Open makes the program's folder current; a folder that is gone is named in the failure.
+TEST(ProgramFolderTest, GoneIsAFailureThatNamesIt) {
+    test::TempDir dir;
+    try {
+        setCurrentFolder(dir / "gone");
+        ADD_FAILURE() << "no failure";
+    } catch (const Failure& failure) {
+        EXPECT_NE(std::string(failure.what()).find(pathText(dir / "gone")), std::string::npos);
+    }
+}
 
 TEST(LineCounterTest, FailsInsteadOfPassingTheLargest32BitNumber) {
     LineCounter counter("in.dxf", std::numeric_limits<std::int32_t>::max() - 1);
@@ -150,4 +228,4 @@ TEST(LineCounterTest, HeaderVariableBeyondLine32767IsListed) {
 }
 
 }  // namespace
-}  // namespace dxflist
+}  // namespace dxflist::test

@@ -4,20 +4,10 @@
 // expected copy (NAME.copy.dxf); NAME.dxf is chosen as in.dxf, or as unix.dxf when NAME begins
 // with unix_dxf_, the copy chosen itself.
 
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
-#include "engine/dxflist.h"
-#include "engine/failure.h"
 #include "test_support.h"
 
-namespace dxflist {
+namespace dxflist::test {
 namespace {
-
-using test::crlf;
-using test::readFile;
 
 std::vector<std::filesystem::path> cases() {
     std::vector<std::filesystem::path> files;
@@ -83,6 +73,26 @@ TEST(RunTest, LinesLongerThanTheBufferAreListedWhole) {
                                "000022:終端検出[EOF] - グループ値読み込み時"}));
 }
 
+// A header variable whose values outgrow memory waits in a scratch file and is listed the same:
+// values before and after a line too long for the buffer, then a comment and a section start,
+// which are written before the variable.
+TEST(RunTest, HeaderVariableLargerThanMemoryIsListedWhole) {
+    std::string dxf = crlf({"  0", "SECTION", "  2", "HEADER", "  9", "$V"}), values;
+    for (int i = 0; i <= 600'000; ++i) {
+        const std::string value =
+            i == 300'000 ? std::string(3'000'000, 'x') : std::to_string(i % 7);
+        dxf += " 10\r\n" + value + "\r\n";
+        values += (i ? " , " : "") + value;
+    }
+    dxf += crlf({"999", "note", "  0", "SECTION", " 70", "1", "  0", "ENDSEC", "  0", "EOF"});
+    EXPECT_TRUE(
+        test::listingOf(dxf) ==
+        test::listing({"000001:セクションの始まり", "000003:HEADER セクション",
+                       "1200009:コメント > note", "1200011:セクションの始まり", "1200013:　　70,1",
+                       "000005:$V=" + values, "1200015:セクションの終わり",
+                       "1200018:終端検出[EOF] - グループ値読み込み時"}));
+}
+
 // The caption shows the line count when the clock's second changes, the second starting out
 // as 0, and the program's name at the end.
 TEST(RunTest, CaptionShowsProgressWhenTheSecondChanges) {
@@ -98,4 +108,4 @@ TEST(RunTest, CaptionShowsProgressWhenTheSecondChanges) {
 }
 
 }  // namespace
-}  // namespace dxflist
+}  // namespace dxflist::test

@@ -1,16 +1,10 @@
 #include "test_support.h"
 
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <chrono>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-
-#include "engine/cp932.h"
-#include "engine/dxflist.h"
-#include "engine/failure.h"
 
 namespace dxflist::test {
 

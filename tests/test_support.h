@@ -1,5 +1,8 @@
 #pragma once
-// Shared helpers for the engine tests: a fake host, temporary folders, files and listings.
+// What the engine tests share: a fake host, temporary folders, files and listings, and the
+// headers every test needs.
+
+#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <functional>
@@ -9,6 +12,9 @@
 #include <utility>
 #include <vector>
 
+#include "engine/cp932.h"
+#include "engine/dxflist.h"
+#include "engine/failure.h"
 #include "engine/host.h"
 
 namespace dxflist::test {

@@ -1,17 +1,11 @@
 #include "engine/listing_writer.h"
 
-#include <gtest/gtest.h>
-
 #include <limits>
-#include <string>
 
 #include "test_support.h"
 
-namespace dxflist {
+namespace dxflist::test {
 namespace {
-
-using test::readFile;
-using test::TempDir;
 
 // Every buffer size from one that holds a bare line number to more than the whole text: each
 // piece takes the fast way when there is room and the piece by piece way near the buffer's
@@ -80,4 +74,4 @@ TEST(TextWriterTest, DroppedWriterKeepsWholeLinesOnly) {
 }
 
 }  // namespace
-}  // namespace dxflist
+}  // namespace dxflist::test

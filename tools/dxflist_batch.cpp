@@ -2,6 +2,7 @@
 // APPDIR as the application folder. Message boxes go to stderr and are answered with OK.
 // Exit status: 0 done, 2 failure (its message on stderr), 64 wrong usage.
 
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -54,6 +55,11 @@ int run(const std::filesystem::path& src, const std::filesystem::path& appDir) {
 int wmain(int argc, wchar_t** argv) {
 #else
 int main(int argc, char** argv) {
+#endif
+#ifdef SIGXFSZ
+    // Past a file-size limit (ulimit -f) a write then fails with EFBIG, which is reported
+    // like a full disk, instead of the signal killing the run in the middle of a line.
+    std::signal(SIGXFSZ, SIG_IGN);
 #endif
     if (argc != 3) {
         std::fprintf(stderr, "usage: dxflist-batch SRC APPDIR\n");

@@ -6,6 +6,7 @@
 #include <wx/translation.h>
 #include <wx/uilocale.h>
 
+#include <csignal>
 #include <exception>
 
 #include "ui/form1.h"
@@ -15,6 +16,11 @@ namespace dxflist::ui {
 class DxfListApp : public wxApp {
   public:
     bool OnInit() override {
+#ifdef SIGXFSZ
+        // Past a file-size limit (ulimit -f) a write then fails with EFBIG and the run ends
+        // with the usual failure box, instead of the signal killing the program mid-line.
+        std::signal(SIGXFSZ, SIG_IGN);
+#endif
         // The platform's own texts (buttons, the file dialog) follow the user's language, as
         // they do on Windows. The engine does not depend on the locale.
         {
@@ -43,9 +49,9 @@ class DxfListApp : public wxApp {
         } catch (const ProgramEnd&) {
             exitStatus_ = 0;
         } catch (const std::exception& failure) {
-            showFailure(wxString::FromUTF8(failure.what()));
+            showFailure(fromUtf8(failure.what()));
         } catch (...) {
-            showFailure("予期しないエラーが発生しました。");
+            showFailure(fromUtf8("予期しないエラーが発生しました。"));
         }
         return false;
     }
@@ -54,9 +60,9 @@ class DxfListApp : public wxApp {
         try {
             throw;
         } catch (const std::exception& failure) {
-            showFailure(wxString::FromUTF8(failure.what()));
+            showFailure(fromUtf8(failure.what()));
         } catch (...) {
-            showFailure("予期しないエラーが発生しました。");
+            showFailure(fromUtf8("予期しないエラーが発生しました。"));
         }
     }
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "engine/dxflist.h"
+#include "engine/os_file.h"
 #include "ui/app_info.h"
 #include "ui/icons.h"
 
@@ -20,10 +21,6 @@ enum MenuId { kIdFileOpen = wxID_HIGHEST + 1, kIdFileExit, kIdHelpVer };
 // every few milliseconds; the clock itself is read once every 1024 passes.
 constexpr auto kPumpInterval = std::chrono::milliseconds(5);
 constexpr unsigned kPassesPerClockCheck = 1024;
-
-wxString fromUtf8(std::string_view text) {
-    return wxString::FromUTF8(text.data(), text.size());
-}
 
 std::filesystem::path toPath(const wxString& name) {
 #ifdef _WIN32
@@ -46,6 +43,11 @@ class FlagGuard {
 };
 
 }  // namespace
+
+wxString fromUtf8(std::string_view utf8) {
+    const std::string valid = validUtf8(utf8);
+    return wxString::FromUTF8(valid.data(), valid.size());
+}
 
 Form1::Form1()
     : wxFrame(nullptr, wxID_ANY, "File Open"),
@@ -116,7 +118,7 @@ void Form1::mnuFileOpen_Click(wxCommandEvent&) {
     // A second run would truncate the listing that the first one is still writing.
     if (running_ || ending_) return;
     const AppInfo app = currentAppInfo();
-    std::filesystem::current_path(app.Path);
+    setCurrentFolder(app.Path);
     if (CommonDialog1.GetPath().empty()) CommonDialog1.SetDirectory(wxGetCwd());
     CommonDialog1.SetWildcard(fromUtf8("DXF(*.dxf)|*.dxf|すべてのファイル(*.*)|*.*"));
     if (CommonDialog1.ShowModal() != wxID_OK) return;

@@ -13,6 +13,9 @@
 
 namespace dxflist::ui {
 
+// UTF-8 text for the window; bytes that are not UTF-8 show as U+FFFD, never as an empty text.
+wxString fromUtf8(std::string_view utf8);
+
 // Thrown out of a run's event processing when the user has confirmed Exit during the run: it
 // unwinds the run, which closes its files, and the program then ends.
 struct ProgramEnd {};

@@ -21,6 +21,7 @@ run() {
     status=$?
 }
 has() { grep -qF -- "$1" "$work/err"; }
+sjis() { printf %s "$1" | iconv -t CP932; }
 # Root ignores permissions: those runs are made as nobody.
 as_user=()
 [[ $(id -u) -eq 0 ]] && as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
@@ -50,6 +51,21 @@ check "unreadable source" eval '((status == 2)) && has unreadable.dxf && has "Pe
 run "${as_user[@]}" "$batch" "$work/perm/readable.dxf" "$work/perm/locked"
 check "application folder without write permission" eval '((status == 2)) && has locked/output.txt && has "Permission denied"'
 
+# A read-only folder whose unix.dxf and output.txt are writable: the copy is written in place.
+mkdir -p "$work/perm/ro" && cp "$lf" "$work/perm/lf.dxf" && chmod 644 "$work/perm/lf.dxf"
+touch "$work/perm/ro/unix.dxf" "$work/perm/ro/output.txt" && chmod 666 "$work/perm/ro/"* && chmod 555 "$work/perm/ro"
+run "${as_user[@]}" "$batch" "$work/perm/lf.dxf" "$work/perm/ro"
+check "CR LF copy written in place in a read-only folder" eval \
+    '((status == 0)) && cmp -s "$work/perm/ro/output.txt" "$work/lfref/output.txt" && cmp -s "$work/perm/ro/unix.dxf" "$work/lfref/unix.dxf"'
+
+# A file-size limit (ulimit -f): the usual failure and whole lines, not death by a signal.
+mkdir -p "$work/fsize"
+run bash -c 'ulimit -f 64 && exec "$0" "$@"' "$batch" "$sample" "$work/fsize"
+size=$(stat -c %s "$work/fsize/output.txt")
+check "file-size limit, $size bytes kept" eval '((status == 2)) && has "File too large" &&
+    [[ $(tail -c 2 "$work/fsize/output.txt" | od -An -tx1 | tr -d " \n") == 0d0a ]] &&
+    cmp -s -n "$size" "$work/fsize/output.txt" "$work/ref/output.txt"'
+
 # A full disk: a small tmpfs where this machine lets us mount one, else /dev/full. Only whole
 # lines, each as the full run writes it, stay in the listing.
 mkdir -p "$work/full"
@@ -74,4 +90,43 @@ cp "$lf" "$deep/平面図 コピー.dxf"
 run "$batch" "$deep/平面図 コピー.dxf" "$deep"
 check "Japanese names, folder path of $(printf %s "$deep" | wc -c) bytes" eval \
     '((status == 0)) && cmp -s "$deep/output.txt" "$work/lfref/output.txt" && cmp -s "$deep/unix.dxf" "$work/lfref/unix.dxf" && has "$deep/unix.dxf"'
+
+# One header variable of 8 million values (32 MB): the values beyond a bound wait in a scratch
+# file, so memory stays small, and the listing is the same.
+mkdir "$work/values"
+{ printf '  0\r\nSECTION\r\n  2\r\nHEADER\r\n  9\r\n$V\r\n'; yes 1 | head -n 16000000 | tr '\n' '\r'
+    printf '  0\r\nENDSEC\r\n  0\r\nEOF\r\n'; } >"$work/values.dxf"
+{ printf '000001:%s\r\n000003:HEADER %s\r\n000005:$V=' "$(sjis セクションの始まり)" "$(sjis セクション)"
+    yes '1 , ' | head -n 7999999 | tr -d '\n'
+    printf '1\r\n16000007:%s\r\n16000010:%s\r\n' "$(sjis セクションの終わり)" "$(sjis '終端検出[EOF] - グループ値読み込み時')"; } >"$work/values.expected"
+run "$batch" "$work/values.dxf" "$work/values"
+check "header variable of 8 million values in $(($(tail -n 1 "$work/rss") / 1024)) MiB" eval \
+    '((status == 0 && $(tail -n 1 "$work/rss") < 32768)) && cmp -s "$work/values/output.txt" "$work/values.expected"'
+rm -rf "$work/values" "$work/values.dxf" "$work/values.expected"
+
+# Two runs in one folder. The first holds its box about unix.dxf up (the batch shows boxes on
+# stderr, here a full pipe) while the second runs. With an earlier listing, which the first has
+# locked, the second stops at once and changes nothing; without one, the second lists another
+# LF drawing, replacing unix.dxf. Either way the first then lists its own drawing.
+lf2=$corpus/derived_lf_final_nl__ezdxf_R12_ansi932_crlf.dxf
+for earlier in yes no; do
+    two=$work/two-$earlier && mkdir -p "$two" && mkfifo "$two/box"
+    [[ $earlier == yes ]] && printf 'earlier\r\n' >"$two/output.txt"
+    exec 3<>"$two/box" && head -c 65536 /dev/zero >&3
+    "$batch" "$lf" "$two" 2>&3 &
+    first=$!
+    for _ in $(seq 100); do [[ -e $two/unix.dxf ]] && break; sleep 0.1; done
+    run "$batch" "$lf2" "$two"
+    [[ $(cat "$two/output.txt" 2>/dev/null) == $'earlier\r' ]] && kept=yes || kept=no
+    head -c 65536 <&3 >/dev/null && wait "$first"
+    first_status=$?
+    exec 3>&-
+    if [[ $earlier == yes ]]; then
+        second='((status == 2)) && [[ $kept == yes ]] && has "別の実行が一覧を書き込んでいます"'
+    else
+        second='((status == 0))'
+    fi
+    check "two runs in one folder, earlier listing: $earlier; second: listing kept: $kept; first: status $first_status" eval \
+        "$second"' && ((first_status == 0)) && cmp -s "$two/output.txt" "$work/lfref/output.txt"'
+done
 exit $((failures > 0))

@@ -1,14 +1,14 @@
 # GUI harness backend for the Linux program: windows told apart by _NET_WM_WINDOW_TYPE.
-EXE=dxflist KEY_YES=alt+y KEY_NO=alt+n BOX_TEXT=no RUN_AS=()
+EXE=dxflist KEY_YES=alt+y KEY_NO=alt+n BOX_TEXT=no
 native() { echo "$1"; }
-# start_app [NAME=VALUE...]: PROGRAM as EXE from a fresh application folder (emptied when it is
-# a mount point), as another user with RUN_AS.
+# start_app [NAME=VALUE...]: PROGRAM as EXE from a fresh application folder.
 start_app() {
-    if [[ $APPDIR == "$MOUNTED" ]]; then find "$APPDIR" -mindepth 1 -delete; else rm -rf "$APPDIR" && mkdir -p "$APPDIR"; fi
-    cp "$PROGRAM" "$APPDIR/$EXE"
-    (cd "$APPDIR" && exec "${RUN_AS[@]}" env LANG=C.UTF-8 LC_ALL=C.UTF-8 "$@" "./$EXE") >"$T/app.log" 2>&1 &
+    rm -rf "$APPDIR" && mkdir -p "$APPDIR" && cp "$PROGRAM" "$APPDIR/$EXE"
+    (cd "$APPDIR" && exec env LANG=C.UTF-8 LC_ALL=C.UTF-8 "$@" "./$EXE") >"$T/app.log" 2>&1 &
     APP=$!
     wait_until 20 "the main window" eval 'MAIN=$(windows NORMAL | head -n 1) && [[ -n $MAIN ]]'
+    # Keys reach it once the window manager has given it the focus.
+    wait_until 10 "the main window's focus" eval '[[ $(xdotool getactivewindow 2>/dev/null) == "$MAIN" ]]'
 }
 # windows TYPE: the program's visible windows of that type (NORMAL, DIALOG, POPUP_MENU).
 windows() {
