@@ -11,9 +11,10 @@ LineReader::LineReader(InputFile& file, std::size_t chunk)
     : file_(file),
       chunk_(chunk),
       capacity_(2 * chunk),
-      buffer_(std::make_unique_for_overwrite<char[]>(2 * chunk + 1 + kReadPadding)) {
-    std::memset(buffer_.get(), 0, 1 + kReadPadding);
+      buffer_(std::make_unique_for_overwrite<char[]>(2 * chunk + 1 + kBlock)) {
+    std::memset(buffer_.get(), 0, 1 + kBlock);
     buffer_[0] = '\r';
+    resyncCrBits();
 }
 
 // Reads more bytes behind the data, keeping the current in-memory line. The kept bytes never
@@ -31,7 +32,8 @@ bool LineReader::fill() {
     end_ += got;
     // The scan stop behind the data, and defined bytes for the reads that go past it.
     buffer_[end_] = '\r';
-    std::memset(buffer_.get() + end_ + 1, 0, kReadPadding);
+    std::memset(buffer_.get() + end_ + 1, 0, kBlock);
+    resyncCrBits();
     return got > 0;
 }
 
@@ -42,6 +44,11 @@ void LineReader::consumeTerminator(std::size_t crIndex) {
 }
 
 void LineReader::readLineSlow() {
+    readLineFromScratch();
+    resyncCrBits();
+}
+
+void LineReader::readLineFromScratch() {
     if (atEnd())
         throwFileFailure(
             "ファイルの終わりを越えて読み込もうとしました。", file_.path(),

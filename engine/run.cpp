@@ -100,7 +100,7 @@ void subDXFver(const std::filesystem::path& selFn, HostServices& host, const App
         else if (!reader.next())
             break;
 
-        const GroupPair pair = reader.pair();
+        const GroupPair& pair = reader.pair();
         if (!annotator.annotate(pair, listing, reuseFlag))
             listing.putGenericLine(pair.codeLine, pair.grpCode, pair.grpValue);
         if (reader.atEnd()) break;
