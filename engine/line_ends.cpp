@@ -162,16 +162,15 @@ PreparedSource prepareLineEnds(const std::filesystem::path& selFn, HostServices&
     // Declared before the writer, so that the file is closed before it is removed.
     TempFileGuard guard(inPlace ? std::filesystem::path() : file.path());
     const std::filesystem::path temp = file.path();
-    bool endedAtCr = false;
-    {
+    const bool endedAtCr = [&] {
         // Closed before the rename, which Windows refuses for a file that is open: the chosen
         // file may be the copy itself.
         InputFile in(selFn);
         const std::size_t chunk = LineReader::chunkFor(in.size());
         // Every byte may become two, so a chunk of input needs twice its size of output.
         TextWriter out(std::move(file), 2 * chunk + kBlock);
-        endedAtCr = writeCrLfCopy(in, chunk, out, host);
-    }
+        return writeCrLfCopy(in, chunk, out, host);
+    }();
     if (endedAtCr && sameFile(selFn, copy)) {
         // Rewriting the copy from its own first line would drop everything after its first
         // CR: read it as it is.
