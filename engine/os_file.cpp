@@ -356,18 +356,27 @@ std::size_t InputFile::read(char* buffer, std::size_t size) {
     }
 }
 
-void InputFile::readAt(std::uint64_t offset, char* buffer, std::size_t size) {
+namespace {
+// Reads exactly `size` bytes at `offset`; a file that ends before them has changed under us.
+void readExactlyAt(int fd, std::uint64_t offset, char* buffer, std::size_t size,
+                   const std::filesystem::path& path, const char* readFailed,
+                   const char* endedEarly) {
     while (size > 0) {
-        const ssize_t got = ::pread(asFd(handle_), buffer, size, static_cast<off_t>(offset));
+        const ssize_t got = ::pread(fd, buffer, size, static_cast<off_t>(offset));
         if (got < 0) {
             if (errno == EINTR) continue;
-            throwFileFailure(kReadFailed, path_, static_cast<unsigned long>(errno));
+            throwFileFailure(readFailed, path, static_cast<unsigned long>(errno));
         }
-        if (got == 0) throwFileFailure(kChanged, path_, kChangedReason);
+        if (got == 0) throwFileFailure(endedEarly, path, kChangedReason);
         offset += static_cast<std::uint64_t>(got);
         buffer += got;
         size -= static_cast<std::size_t>(got);
     }
+}
+}  // namespace
+
+void InputFile::readAt(std::uint64_t offset, char* buffer, std::size_t size) {
+    readExactlyAt(asFd(handle_), offset, buffer, size, path_, kReadFailed, kChanged);
 }
 
 std::uint64_t InputFile::size() const {
@@ -501,17 +510,8 @@ FileRegion ScratchFile::append(const char* data, std::size_t size) {
 }
 
 void ScratchFile::readAt(std::uint64_t offset, char* buffer, std::size_t size) const {
-    while (size > 0) {
-        const ssize_t got = ::pread(asFd(handle_), buffer, size, static_cast<off_t>(offset));
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            throwFileFailure(kScratchReadFailed, path_, static_cast<unsigned long>(errno));
-        }
-        if (got == 0) throwFileFailure(kScratchReadFailed, path_, kChangedReason);
-        offset += static_cast<std::uint64_t>(got);
-        buffer += got;
-        size -= static_cast<std::size_t>(got);
-    }
+    readExactlyAt(asFd(handle_), offset, buffer, size, path_, kScratchReadFailed,
+                  kScratchReadFailed);
 }
 
 void ScratchFile::clear() {

@@ -31,14 +31,13 @@ TEST_P(CorpusTest, ListingKeepsItsInvariants) {
               "");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, CorpusTest, ::testing::ValuesIn(corpusFiles()), [](const auto& param) {
-        std::string name = param.param.stem().string();
-        std::replace_if(
-            name.begin(), name.end(),
-            [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
-        return name;
-    });
+INSTANTIATE_TEST_SUITE_P(Files, CorpusTest, ::testing::ValuesIn(corpusFiles()),
+                         [](const auto& param) {
+                             std::string name = param.param.stem().string();
+                             std::ranges::replace_if(
+                                 name, [](unsigned char c) { return !std::isalnum(c); }, '_');
+                             return name;
+                         });
 
 }  // namespace
 }  // namespace dxflist::test

@@ -6,15 +6,21 @@
 
 namespace dxflist::test {
 
+std::vector<std::string_view> linesOf(std::string_view bytes) {
+    std::vector<std::string_view> lines;
+    for (std::size_t start = 0; start < bytes.size();) {
+        const std::size_t cr = std::min(bytes.find('\r', start), bytes.size());
+        lines.push_back(bytes.substr(start, cr - start));
+        start = cr + 1 + (cr + 1 < bytes.size() && bytes[cr + 1] == '\n');
+    }
+    return lines;
+}
+
 std::string listingFault(std::string_view listing, std::string_view input) {
     // The input's lines as the reader splits them, for a quick "is this in the input"; other
-    // texts are searched for in the whole input.
-    std::unordered_set<std::string_view> lines;
-    for (std::size_t start = 0; start <= input.size();) {
-        const std::size_t end = std::min(input.find('\r', start), input.size());
-        lines.insert(input.substr(start, end - start));
-        start = end + 1 + (end + 1 < input.size() && input[end + 1] == '\n');
-    }
+    // texts, the empty one too, are searched for in the whole input.
+    const std::vector<std::string_view> inputLines = linesOf(input);
+    const std::unordered_set<std::string_view> lines(inputLines.begin(), inputLines.end());
     const auto inInput = [&](std::string_view text) {
         return lines.contains(text) || input.find(text) != std::string_view::npos;
     };

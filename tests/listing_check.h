@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace dxflist::test {
 
@@ -11,5 +12,9 @@ namespace dxflist::test {
 // read; the last line reports where the end of the file was met. Returns what is broken and
 // where, or nothing.
 std::string listingFault(std::string_view listing, std::string_view input);
+
+// The lines of `bytes` by the rules written out plainly: a line ends at CR or CR LF, a lone LF
+// stays in it.
+std::vector<std::string_view> linesOf(std::string_view bytes);
 
 }  // namespace dxflist::test

@@ -55,8 +55,8 @@ std::string crlf(std::initializer_list<std::string_view> lines);
 std::string listing(std::initializer_list<std::string_view> utf8Lines);
 // The listing of `dxf`, run in a fresh application folder.
 std::string listingOf(std::string_view dxf, FakeHost* host = nullptr);
-// The failure's message; fails the test if nothing failed.
-std::string failureOf(const std::filesystem::path& selFn, const std::filesystem::path& appDir);
+// The message of the failure `run` throws; fails the test if nothing failed.
+std::string failureOf(const std::function<void()>& run);
 // The folder of the tests and their data.
 inline std::filesystem::path dataDir() {
     return DXFLIST_TEST_DATA_DIR;

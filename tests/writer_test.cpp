@@ -24,9 +24,10 @@ TEST(TextWriterTest, WritesTheSameBytesWhereverTheBufferEnds) {
     rope.append(TextRef{{}, {0, 10}, true});
     rope.append(std::string_view(" , "));
     rope.append(inFile);
+    const std::int32_t numbers[] = {0,       12,       999999,
+                                    1000000, 99999999, std::numeric_limits<std::int32_t>::max()};
     std::string expected;
-    for (std::int32_t n :
-         {0, 12, 999999, 1000000, 99999999, std::numeric_limits<std::int32_t>::max()}) {
+    for (std::int32_t n : numbers) {
         const std::string number = std::to_string(n);
         const std::string prefix =
             std::string(number.size() < 6 ? 6 - number.size() : 0, '0') + number + ":";
@@ -40,8 +41,7 @@ TEST(TextWriterTest, WritesTheSameBytesWhereverTheBufferEnds) {
             TextWriter out(dir / "out.txt", bufferSize);
             out.setRegionSource(&source);
             out.setGenericGap("<>");
-            for (std::int32_t n :
-                 {0, 12, 999999, 1000000, 99999999, std::numeric_limits<std::int32_t>::max()}) {
+            for (std::int32_t n : numbers) {
                 out.putGenericLine(n, code, value);
                 out.putGenericLine(1234567, code, inFile);
                 out.putLineNumber(n);

@@ -10,10 +10,11 @@ work=$(mktemp -d)
 mounted=""
 trap '[[ -n $mounted ]] && umount "$mounted"; chmod -R u+rwx "$work"; rm -rf "$work"' EXIT
 failures=0
-check() { # NAME CONDITION...: PASS or FAIL with the run's status and messages
-    local name=$1
-    shift
-    if "$@"; then echo "PASS $name"; else echo "FAIL $name: status $status: $(head -c 300 "$work/err")"; failures=$((failures + 1)); fi
+check() { # NAME CONDITION [COMMAND...]: runs COMMAND if given; PASS or FAIL with the run's status and messages
+    local name=$1 condition=$2
+    shift 2
+    (($#)) && run "$@"
+    if eval "$condition"; then echo "PASS $name"; else echo "FAIL $name: status $status: $(head -c 300 "$work/err")"; failures=$((failures + 1)); fi
 }
 # run [setpriv...] SRC APPDIR: status in $status, peak memory (KiB) in $work/rss, stderr in $work/err.
 run() {
@@ -21,6 +22,9 @@ run() {
     status=$?
 }
 has() { grep -qF -- "$1" "$work/err"; }
+same_as_lf() { cmp -s "$1/output.txt" "$work/lfref/output.txt" && cmp -s "$1/unix.dxf" "$work/lfref/unix.dxf"; }
+# FILE ends with CR LF and is the start of the full run's listing.
+whole_lines() { [[ $(tail -c 2 "$1" | od -An -tx1 | tr -d " \n") == 0d0a ]] && cmp -s -n "$(stat -c %s "$1")" "$1" "$work/ref/output.txt"; }
 sjis() { printf %s "$1" | iconv -t CP932; }
 # Root ignores permissions: those runs are made as nobody.
 as_user=()
@@ -33,7 +37,7 @@ head -c 200000000 /dev/zero | tr '\0' 'x' >"$work/noline.dxf"
 run "$batch" "$work/noline.dxf" "$work/app1"
 printf '000000:%s\r\n000001:%s\r\n' "$(printf '終端検出[EOF] - グループコード読み込み時' | iconv -t CP932)" \
     "$(printf '終端検出[EOF] - グループコード読み込み時 チェック出たところ' | iconv -t CP932)" >"$work/noline.expected"
-check "200 MB without line ends in $(($(cat "$work/rss") / 1024)) MiB" eval \
+check "200 MB without line ends in $(($(cat "$work/rss") / 1024)) MiB" \
     '((status == 0 && $(cat "$work/rss") < 32768)) && cmp -s "$work/app1/output.txt" "$work/noline.expected"'
 rm -f "$work/noline.dxf"
 
@@ -46,25 +50,21 @@ chmod 755 "$work" "$work/perm"
 chmod 777 "$work/perm/app"
 chmod 644 "$work/perm/readable.dxf"
 chmod 555 "$work/perm/locked"
-run "${as_user[@]}" "$batch" "$work/perm/unreadable.dxf" "$work/perm/app"
-check "unreadable source" eval '((status == 2)) && has unreadable.dxf && has "Permission denied" && [[ ! -e $work/perm/app/output.txt ]]'
-run "${as_user[@]}" "$batch" "$work/perm/readable.dxf" "$work/perm/locked"
-check "application folder without write permission" eval '((status == 2)) && has locked/output.txt && has "Permission denied"'
+check "unreadable source" '((status == 2)) && has unreadable.dxf && has "Permission denied" && [[ ! -e $work/perm/app/output.txt ]]' \
+    "${as_user[@]}" "$batch" "$work/perm/unreadable.dxf" "$work/perm/app"
+check "application folder without write permission" '((status == 2)) && has locked/output.txt && has "Permission denied"' \
+    "${as_user[@]}" "$batch" "$work/perm/readable.dxf" "$work/perm/locked"
 
 # A read-only folder whose unix.dxf and output.txt are writable: the copy is written in place.
 mkdir -p "$work/perm/ro" && cp "$lf" "$work/perm/lf.dxf" && chmod 644 "$work/perm/lf.dxf"
 touch "$work/perm/ro/unix.dxf" "$work/perm/ro/output.txt" && chmod 666 "$work/perm/ro/"* && chmod 555 "$work/perm/ro"
-run "${as_user[@]}" "$batch" "$work/perm/lf.dxf" "$work/perm/ro"
-check "CR LF copy written in place in a read-only folder" eval \
-    '((status == 0)) && cmp -s "$work/perm/ro/output.txt" "$work/lfref/output.txt" && cmp -s "$work/perm/ro/unix.dxf" "$work/lfref/unix.dxf"'
+check "CR LF copy written in place in a read-only folder" '((status == 0)) && same_as_lf "$work/perm/ro"' \
+    "${as_user[@]}" "$batch" "$work/perm/lf.dxf" "$work/perm/ro"
 
 # A file-size limit (ulimit -f): the usual failure and whole lines, not death by a signal.
 mkdir -p "$work/fsize"
 run bash -c 'ulimit -f 64 && exec "$0" "$@"' "$batch" "$sample" "$work/fsize"
-size=$(stat -c %s "$work/fsize/output.txt")
-check "file-size limit, $size bytes kept" eval '((status == 2)) && has "File too large" &&
-    [[ $(tail -c 2 "$work/fsize/output.txt" | od -An -tx1 | tr -d " \n") == 0d0a ]] &&
-    cmp -s -n "$size" "$work/fsize/output.txt" "$work/ref/output.txt"'
+check "file-size limit, $(stat -c %s "$work/fsize/output.txt") bytes kept" '((status == 2)) && has "File too large" && whole_lines "$work/fsize/output.txt"'
 
 # A full disk: a small tmpfs where this machine lets us mount one, else /dev/full. Only whole
 # lines, each as the full run writes it, stay in the listing.
@@ -73,13 +73,11 @@ if mount -t tmpfs -o size=16k tmpfs "$work/full" 2>/dev/null; then
     mounted=$work/full
     run "$batch" "$sample" "$work/full"
     size=$(stat -c %s "$work/full/output.txt")
-    check "full disk (tmpfs), $size bytes kept" eval '((status == 2 && size > 0)) && has "No space left on device" &&
-        has full/output.txt && [[ $(tail -c 2 "$work/full/output.txt" | od -An -tx1 | tr -d " \n") == 0d0a ]] &&
-        cmp -s -n "$size" "$work/full/output.txt" "$work/ref/output.txt"'
+    check "full disk (tmpfs), $size bytes kept" '((status == 2 && size > 0)) && has "No space left on device" &&
+        has full/output.txt && whole_lines "$work/full/output.txt"'
 else
     ln -s /dev/full "$work/full/output.txt"
-    run "$batch" "$sample" "$work/full"
-    check "full disk (/dev/full)" eval '((status == 2)) && has "No space left on device"'
+    check "full disk (/dev/full)" '((status == 2)) && has "No space left on device"' "$batch" "$sample" "$work/full"
 fi
 
 # Spaces, Japanese characters and a folder path of over a thousand bytes.
@@ -87,9 +85,8 @@ deep="$work/names/図面 フォルダ"
 for i in 1 2 3 4 5 6 7 8; do deep="$deep/$(printf 'とても長いフォルダの名前%.0s' {1..5}) $i"; done
 mkdir -p "$deep"
 cp "$lf" "$deep/平面図 コピー.dxf"
-run "$batch" "$deep/平面図 コピー.dxf" "$deep"
-check "Japanese names, folder path of $(printf %s "$deep" | wc -c) bytes" eval \
-    '((status == 0)) && cmp -s "$deep/output.txt" "$work/lfref/output.txt" && cmp -s "$deep/unix.dxf" "$work/lfref/unix.dxf" && has "$deep/unix.dxf"'
+check "Japanese names, folder path of $(printf %s "$deep" | wc -c) bytes" '((status == 0)) && same_as_lf "$deep" && has "$deep/unix.dxf"' \
+    "$batch" "$deep/平面図 コピー.dxf" "$deep"
 
 # One header variable of 8 million values (32 MB): the values beyond a bound wait in a scratch
 # file, so memory stays small, and the listing is the same.
@@ -100,7 +97,7 @@ mkdir "$work/values"
     yes '1 , ' | head -n 7999999 | tr -d '\n'
     printf '1\r\n16000007:%s\r\n16000010:%s\r\n' "$(sjis セクションの終わり)" "$(sjis '終端検出[EOF] - グループ値読み込み時')"; } >"$work/values.expected"
 run "$batch" "$work/values.dxf" "$work/values"
-check "header variable of 8 million values in $(($(tail -n 1 "$work/rss") / 1024)) MiB" eval \
+check "header variable of 8 million values in $(($(tail -n 1 "$work/rss") / 1024)) MiB" \
     '((status == 0 && $(tail -n 1 "$work/rss") < 32768)) && cmp -s "$work/values/output.txt" "$work/values.expected"'
 rm -rf "$work/values" "$work/values.dxf" "$work/values.expected"
 
@@ -126,7 +123,7 @@ for earlier in yes no; do
     else
         second='((status == 0))'
     fi
-    check "two runs in one folder, earlier listing: $earlier; second: listing kept: $kept; first: status $first_status" eval \
+    check "two runs in one folder, earlier listing: $earlier; second: listing kept: $kept; first: status $first_status" \
         "$second"' && ((first_status == 0)) && cmp -s "$two/output.txt" "$work/lfref/output.txt"'
 done
 exit $((failures > 0))
