@@ -150,7 +150,7 @@ void Form1::openDropped(const std::vector<wxString>& fileNames) {
         return;
     }
     const AppInfo app = currentAppInfo();
-    std::filesystem::current_path(app.Path);
+    setCurrentFolder(app.Path);
     listFile(fileNames.front(), app);
 }
 
