@@ -132,16 +132,25 @@ std::size_t InputFile::read(char* buffer, std::size_t size) {
     return got;
 }
 
-void InputFile::readAt(std::uint64_t offset, char* buffer, std::size_t size) {
+namespace {
+// Reads exactly `size` bytes at `offset`; a file that ends before them has changed under us.
+void readExactlyAt(HANDLE h, std::uint64_t offset, char* buffer, std::size_t size,
+                   const std::filesystem::path& path, const char* readFailed,
+                   const char* endedEarly) {
     while (size > 0) {
         DWORD error = 0;
-        const std::size_t got = readAtOffset(asHandle(handle_), offset, buffer, size, error);
-        if (error) throwFileFailure(kReadFailed, path_, error);
-        if (got == 0) throwFileFailure(kChanged, path_, kChangedReason);
+        const std::size_t got = readAtOffset(h, offset, buffer, size, error);
+        if (error) throwFileFailure(readFailed, path, error);
+        if (got == 0) throwFileFailure(endedEarly, path, kChangedReason);
         offset += got;
         buffer += got;
         size -= got;
     }
+}
+}  // namespace
+
+void InputFile::readAt(std::uint64_t offset, char* buffer, std::size_t size) {
+    readExactlyAt(asHandle(handle_), offset, buffer, size, path_, kReadFailed, kChanged);
 }
 
 std::uint64_t InputFile::size() const {
@@ -292,15 +301,8 @@ FileRegion ScratchFile::append(const char* data, std::size_t size) {
 }
 
 void ScratchFile::readAt(std::uint64_t offset, char* buffer, std::size_t size) const {
-    while (size > 0) {
-        DWORD error = 0;
-        const std::size_t got = readAtOffset(asHandle(handle_), offset, buffer, size, error);
-        if (error) throwFileFailure(kScratchReadFailed, path_, error);
-        if (got == 0) throwFileFailure(kScratchReadFailed, path_, kChangedReason);
-        offset += got;
-        buffer += got;
-        size -= got;
-    }
+    readExactlyAt(asHandle(handle_), offset, buffer, size, path_, kScratchReadFailed,
+                  kScratchReadFailed);
 }
 
 void ScratchFile::clear() {

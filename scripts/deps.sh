@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, only those that are missing.
 #   scripts/deps.sh          build the program
+#   scripts/deps.sh --package  also zip and unzip, for the Windows download
 #   scripts/deps.sh --test   also what the tests and benchmarks need (Xvfb, xdotool, a window
 #                            manager, a GTK drag source, the Japanese locale, clang's fuzzer
 #                            and sanitizers)
@@ -13,6 +14,10 @@ if [[ "${1:-}" == "--test" ]]; then
     # libgtk-3-dev: the drag source the drag-and-drop test drags files from.
     packages+=(clang libclang-rt-14-dev xvfb xauth xdotool openbox x11-utils imagemagick
                locales util-linux procps time inotify-tools libgtk-3-dev)
+fi
+
+if [[ "${1:-}" == "--package" ]]; then
+    packages+=(zip unzip)
 fi
 
 missing=()

@@ -14,16 +14,7 @@ for file in "$win/dxflist.exe" "$win/generated/dxflist_version.h" "$win/tests/wi
     "$linux/dxflist-batch"; do
     [[ -f $file ]] || { echo "package: $file is missing; run scripts/win.sh first" >&2; exit 1; }
 done
-packages=(zip unzip)
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if ((${#missing[@]})); then
-    sudo=""
-    [[ $(id -u) -ne 0 ]] && sudo="sudo"
-    $sudo apt-get -o DPkg::Lock::Timeout=120 install -y -q --no-install-recommends "${missing[@]}"
-fi
+scripts/deps.sh --package
 
 version=$(sed -n 's/^#define DXFLIST_VERSION_STRING "\(.*\)"$/\1/p' "$win/generated/dxflist_version.h")
 [[ -n $version ]] || { echo "package: no version in $win/generated/dxflist_version.h" >&2; exit 1; }
