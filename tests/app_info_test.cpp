@@ -46,12 +46,5 @@ TEST(ValidUtf8Test, ReplacesOnlyTheBytesThatAreNotUtf8) {
     for (const auto& [bytes, shown] : rows) EXPECT_EQ(validUtf8(bytes), shown) << bytes;
 }
 
-TEST(AppInfoTest, DescribesTheRunningExecutable) {
-    const AppInfo app = currentAppInfo();
-    EXPECT_EQ(app.EXEName, "dxflist_engine_tests");
-    EXPECT_TRUE(exists(app.Path / "dxflist_engine_tests") ||
-                exists(app.Path / "dxflist_engine_tests.exe"));
-}
-
 }  // namespace
 }  // namespace dxflist::ui

@@ -31,9 +31,9 @@ struct FailureRow {
     const char* name;
     std::vector<std::pair<const char*, const char*>> files;
     const char* chosen;    // in the folder, or a full path
-    const char* appDir;    // the application folder, in the folder
     const char* named;     // the file the message must name
     std::string why = "";  // the reason the message must give
+    const char* appDir = "";
 };
 
 const char* const kCrLf = " 70\r\n1\r\n";
@@ -45,48 +45,45 @@ const std::string kShared = osErrorText(ERROR_SHARING_VIOLATION);
 #endif
 
 const FailureRow kRows[] = {
-    {"MissingSource", {}, "missing.dxf", "", "missing.dxf", osErrorText(ENOENT)},
-    {"EmptySource", {{"empty.dxf", ""}, {"output.txt", "earlier"}}, "empty.dxf", "", "empty.dxf"},
-    {"FolderAsSource", {{"f.dxf", "<dir>"}}, "f.dxf", "", "f.dxf", kNotAFile},
-    {"ListingCannotBeCreated", {{"in.dxf", kCrLf}}, "in.dxf", "none", "none/output.txt"},
-    {"CopyCannotBeCreated", {{"in.dxf", kLf}}, "in.dxf", "none", "none/unix.dxf"},
+    {"MissingSource", {}, "missing.dxf", "missing.dxf", osErrorText(ENOENT)},
+    {"EmptySource", {{"empty.dxf", ""}, {"output.txt", "earlier"}}, "empty.dxf", "empty.dxf"},
+    {"FolderAsSource", {{"f.dxf", "<dir>"}}, "f.dxf", "f.dxf", kNotAFile},
+    {"ListingCannotBeCreated", {{"in.dxf", kCrLf}}, "in.dxf", "none/output.txt", "", "none"},
+    {"CopyCannotBeCreated", {{"in.dxf", kLf}}, "in.dxf", "none/unix.dxf", "", "none"},
     // Creating the listing would empty the chosen file before it is read.
-    {"ListingChosenAsSource", {{"output.txt", kCrLf}}, "output.txt", "", "output.txt"},
+    {"ListingChosenAsSource", {{"output.txt", kCrLf}}, "output.txt", "output.txt"},
     // Another run stops the second at once: no copy, no box, the listing as it was.
     {"ListingOfAnotherRun",
      {{"in.dxf", kLf}, {"output.txt", "<run>"}},
      "in.dxf",
-     "",
      "output.txt",
      "別の実行が一覧を書き込んでいます"},
+    // Only a folder that lets nobody create files has its copy written in place.
+    {"EveryTemporaryNameTaken",
+     {{"in.dxf", kLf}, {"unix.dxf", "old"}, {"unix.dxf.tmp", "<taken>"}},
+     "in.dxf",
+     "unix.dxf.tmp"},
 #ifndef _WIN32
     // A FIFO would keep the run waiting for a writer, a device would never end.
-    {"FifoAsSource", {{"p.dxf", "<fifo>"}}, "p.dxf", "", "p.dxf", kNotAFile},
-    {"DeviceAsSource", {}, "/dev/zero", "", "/dev/zero", kNotAFile},
+    {"FifoAsSource", {{"p.dxf", "<fifo>"}}, "p.dxf", "p.dxf", kNotAFile},
+    {"DeviceAsSource", {}, "/dev/zero", "/dev/zero", kNotAFile},
     {"DiskFull",
      {{"in.dxf", kCrLf}, {"output.txt", "<full>"}},
      "in.dxf",
-     "",
      "output.txt",
      osErrorText(ENOSPC)},
     // The listing would empty the copy before it is read; the copy is made as ever.
     {"ListingLinkedToTheCopy",
      {{"in.dxf", kLf}, {"unix.dxf", " 70\r\n1\r\n\r\n"}, {"output.txt", "<copy>"}},
      "in.dxf",
-     "",
      "output.txt",
      "読み込むファイル"},
 #else
-    {"DrawingHeld", {{"in.dxf", "<locked>"}}, "in.dxf", "", "in.dxf", kShared},
-    {"ListingHeld",
-     {{"in.dxf", kCrLf}, {"output.txt", "<seen>"}},
-     "in.dxf",
-     "",
-     "output.txt",
-     kShared},
-    {"CopyHeld", {{"in.dxf", kLf}, {"unix.dxf", "<seen>"}}, "in.dxf", "", "unix.dxf"},
+    {"DrawingHeld", {{"in.dxf", "<locked>"}}, "in.dxf", "in.dxf", kShared},
+    {"ListingHeld", {{"in.dxf", kCrLf}, {"output.txt", "<seen>"}}, "in.dxf", "output.txt", kShared},
+    {"CopyHeld", {{"in.dxf", kLf}, {"unix.dxf", "<seen>"}}, "in.dxf", "unix.dxf"},
     // A named pipe would keep the run waiting for ever.
-    {"NamedPipeAsSource", {{kPipe, "<pipe>"}}, kPipe, "", kPipe, kNotAFile},
+    {"NamedPipeAsSource", {{kPipe, "<pipe>"}}, kPipe, kPipe, kNotAFile},
 #endif
 };
 
@@ -114,6 +111,8 @@ void make(const test::TempDir& dir, const std::vector<std::pair<const char*, con
         if (what == "<copy>") std::filesystem::create_symlink("unix.dxf", dir / name);
         if (what == "<drawing>") std::filesystem::create_hard_link(dir / "in.dxf", dir / name);
         if (what == "<notes>") std::filesystem::create_symlink(dir / "notes.dxf", dir / name);
+        for (int i = 0; what == "<taken>" && i <= 99; ++i)
+            test::writeFile(dir / (name + (i ? "." + std::to_string(i) : "")), "");
 #ifndef _WIN32
         if (what == "<fifo>") {
             EXPECT_EQ(::mkfifo((dir / name).c_str(), 0600), 0);
@@ -157,7 +156,8 @@ TEST_P(FailureTest, NamesTheFileAndTouchesNothing) {
         [&] { subDXFver(in(dir, row.chosen), host, test::appIn(dir / row.appDir)); });
     held.clear();
     otherRun.reset();
-    EXPECT_NE(message.find(pathText(in(dir, row.named))), std::string::npos) << message;
+    EXPECT_NE(message.find("ファイル: " + pathText(in(dir, row.named))), std::string::npos)
+        << message;
     EXPECT_NE(message.find(row.why), std::string::npos) << message;
     EXPECT_EQ(snapshot(dir.path), before);
 }
@@ -203,6 +203,32 @@ TEST_P(LeftoverTest, IsNeitherWrittenThroughNorRemoved) {
 
 INSTANTIATE_TEST_SUITE_P(Rows, LeftoverTest, ::testing::ValuesIn(kLeftovers),
                          [](const auto& row) { return std::string(row.param.name); });
+
+// Two runs in one folder: while the first shows its box about the copy, a second lists another
+// LF drawing. With an earlier listing, which the first holds by then, the second stops at once
+// and changes nothing; without one, it replaces the copy. The first then lists its own drawing.
+TEST(TwoRunsTest, TheFirstListsItsOwnDrawing) {
+    for (const bool earlier : {true, false}) {
+        test::TempDir dir;
+        test::writeFile(dir / "a.dxf", kLf);
+        test::writeFile(dir / "b.dxf", " 70\n2\n");
+        if (earlier) test::writeFile(dir / "output.txt", "earlier");
+        test::FakeHost first, second;
+        std::string stopped;
+        first.onBox = [&] {
+            try {
+                subDXFver(dir / "b.dxf", second, test::appIn(dir.path));
+            } catch (const Failure& failure) {
+                stopped = failure.what();
+            }
+            EXPECT_EQ(test::readFile(dir / "output.txt"),
+                      earlier ? "earlier" : test::listingOf(" 70\r\n2\r\n\r\n"));
+        };
+        subDXFver(dir / "a.dxf", first, test::appIn(dir.path));
+        EXPECT_EQ(stopped.find("別の実行が一覧を書き込んでいます") != std::string::npos, earlier);
+        EXPECT_EQ(test::readFile(dir / "output.txt"), test::listingOf(" 70\r\n1\r\n\r\n"));
+    }
+}
 
 // Open makes the program's folder current; a folder that is gone is named in the failure.
 TEST(ProgramFolderTest, GoneIsAFailureThatNamesIt) {

@@ -24,8 +24,17 @@ TEST(TextWriterTest, WritesTheSameBytesWhereverTheBufferEnds) {
     rope.append(TextRef{{}, {0, 10}, true});
     rope.append(std::string_view(" , "));
     rope.append(inFile);
-    const std::int32_t numbers[] = {0,       12,       999999,
-                                    1000000, 99999999, std::numeric_limits<std::int32_t>::max()};
+    // Each length's bounds, and numbers of six to ten digits with every digit in every place.
+    std::vector<std::int32_t> numbers = {
+        0,        12,        999999,
+        1000000,  9999999,   10000000,
+        99999999, 100000000, std::numeric_limits<std::int32_t>::max()};
+    for (int digits = 6; digits <= 10; ++digits)
+        for (int d = 0; d < 10; ++d) {
+            std::int64_t n = digits == 10;
+            for (int i = digits == 10; i < digits; ++i) n = n * 10 + (d + i) % 10;
+            numbers.push_back(static_cast<std::int32_t>(n));
+        }
     std::string expected;
     for (std::int32_t n : numbers) {
         const std::string number = std::to_string(n);
