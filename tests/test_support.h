@@ -4,9 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <initializer_list>
+#include <sstream>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -39,24 +44,77 @@ struct FakeHost : HostServices {
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
 struct TempDir {
-    TempDir();
-    ~TempDir();
+    TempDir() {
+        static std::atomic<int> serial{0};
+        const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+        path = std::filesystem::temp_directory_path() /
+               ("dxflist-test-" + std::to_string(now) + "-" + std::to_string(serial++));
+        std::filesystem::create_directories(path);
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
     std::filesystem::path operator/(std::string_view name) const { return path / name; }
     std::filesystem::path path;
 };
 
-std::string readFile(const std::filesystem::path& path);
-void writeFile(const std::filesystem::path& path, std::string_view bytes);
+inline std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + path.string());
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+inline void writeFile(const std::filesystem::path& path, std::string_view bytes) {
+    if (!std::ofstream(path, std::ios::binary)
+             .write(bytes.data(), static_cast<std::streamsize>(bytes.size())))
+        throw std::runtime_error("cannot write " + path.string());
+}
+
 // AppInfo of a program in `folder`.
-AppInfo appIn(const std::filesystem::path& folder);
+inline AppInfo appIn(const std::filesystem::path& folder) {
+    AppInfo app;
+    app.EXEName = "dxflist";
+    app.Path = folder;
+    return app;
+}
+
 // Lines each ended by CR LF.
-std::string crlf(std::initializer_list<std::string_view> lines);
+inline std::string crlf(std::initializer_list<std::string_view> lines) {
+    std::string text;
+    for (std::string_view line : lines) text.append(line).append("\r\n");
+    return text;
+}
+
 // Listing lines given in UTF-8, as code page 932 bytes, each ended by CR LF.
-std::string listing(std::initializer_list<std::string_view> utf8Lines);
+inline std::string listing(std::initializer_list<std::string_view> utf8Lines) {
+    std::string text;
+    for (std::string_view line : utf8Lines) text.append(utf8ToCp932(line)).append("\r\n");
+    return text;
+}
+
 // The listing of `dxf`, run in a fresh application folder.
-std::string listingOf(std::string_view dxf, FakeHost* host = nullptr);
+inline std::string listingOf(std::string_view dxf, FakeHost* host = nullptr) {
+    TempDir dir;
+    writeFile(dir / "in.dxf", dxf);
+    FakeHost ownHost;
+    subDXFver(dir / "in.dxf", host ? *host : ownHost, appIn(dir.path));
+    return readFile(dir / "output.txt");
+}
+
 // The message of the failure `run` throws; fails the test if nothing failed.
-std::string failureOf(const std::function<void()>& run);
+inline std::string failureOf(const std::function<void()>& run) {
+    try {
+        run();
+    } catch (const Failure& failure) {
+        return failure.what();
+    }
+    ADD_FAILURE() << "no failure";
+    return {};
+}
+
 // The folder of the tests and their data.
 inline std::filesystem::path dataDir() {
     return DXFLIST_TEST_DATA_DIR;

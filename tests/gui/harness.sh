@@ -1,7 +1,7 @@
 # Shared by the GUI tests and the GUI benchmark: display, polling, clean-up, failure with a
 # screenshot. The caller sets T (a private folder), SHOTS and NAME, then sources a backend
 # (gtk.sh, wine.sh) that knows the program's windows.
-XVFB="" WM="" APP="" MAIN="" STATUS="" EXTRA_PIDS=() APPDIR=$T/app
+XVFB="" WM="" APP="" MAIN="" EXTRA_PIDS=() APPDIR=$T/app
 now_ms() { echo $((${EPOCHREALTIME/./} / 1000)); }
 STARTED_MS=$(now_ms)
 note() { echo "[$NAME $(($(now_ms) - STARTED_MS))ms] $*"; }
@@ -72,16 +72,16 @@ start_display() {
 }
 app_gone() { gone "$APP"; }
 assert_running() { app_gone && fail "the program ended: $*"; return 0; }
-# wait_exit_quietly SECONDS: the program ends without any further box; its status to STATUS.
-wait_exit_quietly() {
-    local end=$(($(now_ms) + $1 * 1000))
+# ends 0|1: the program ends within 10 s without any further box, with status 0 (1: not 0).
+ends() {
+    local end=$(($(now_ms) + 10000)) status=0
     until app_gone; do
         box_shown && fail "a box appeared while the program was ending"
-        (($(now_ms) < end)) || fail "the program did not end within $1 s"
+        (($(now_ms) < end)) || fail "the program did not end within 10 s"
     done
-    STATUS=0
-    wait "$APP" || STATUS=$?
+    wait "$APP" || status=$?
     APP=""
+    (($1 ? status != 0 : status == 0)) || fail "the program ended with status $status"
 }
 app_files() { ls -A "$APPDIR" | grep -vxF "$EXE${EXT:-}" | tr '\n' ' '; }
 assert_app_files() { [[ $(app_files) == "$1" ]] || fail "$2: the application folder holds [$(app_files)], expected [$1]"; }
