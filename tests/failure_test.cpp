@@ -200,19 +200,25 @@ TEST(TwoRunsTest, TheFirstListsItsOwnDrawing) {
         test::writeFile(dir / "b.dxf", " 70\n2\n");
         if (earlier) test::writeFile(dir / "output.txt", "earlier");
         test::FakeHost first, second;
-        std::string stopped;
+        std::string stopped, secondListing;
         first.onBox = [&] {
             try {
                 subDXFver(dir / "b.dxf", second, test::appIn(dir.path));
+                secondListing = test::readFile(dir / "output.txt");
             } catch (const Failure& failure) {
                 stopped = failure.what();
             }
-            EXPECT_EQ(test::readFile(dir / "output.txt"),
-                      earlier ? "earlier" : test::listingOf(" 70\r\n2\r\n\r\n"));
+            if (earlier) {
+                EXPECT_EQ(test::readFile(dir / "output.txt"), "earlier");
+            }
         };
         subDXFver(dir / "a.dxf", first, test::appIn(dir.path));
-        EXPECT_EQ(stopped.find("別の実行が一覧を書き込んでいます") != std::string::npos, earlier);
         EXPECT_EQ(test::readFile(dir / "output.txt"), test::listingOf(" 70\r\n1\r\n\r\n"));
+        EXPECT_EQ(stopped.find("別の実行が一覧を書き込んでいます") != std::string::npos, earlier);
+#ifndef _WIN32
+        // Windows keeps the copy the first reads from being replaced: there the second stops.
+        EXPECT_EQ(secondListing, earlier ? "" : test::listingOf(" 70\r\n2\r\n\r\n"));
+#endif
     }
 }
 

@@ -18,7 +18,7 @@ wrestool -x --raw --type=24 "$1" | tr -d '\r\n' | grep -q '<dpiAwareness[^>]*>Pe
 # The words after the fixed part's signature: its layout's version, then the file's and the
 # product's version, each as two 32-bit halves of two 16-bit numbers.
 read -r _ fms fls pms pls < <(wrestool -x --raw --type=16 "$1" | od -An -v -tx4 -w4 |
-    grep -A5 -m1 -x ' feef04bd' | tail -n 5 | tr '\n' ' ')
+    grep -A5 -m1 -x ' feef04bd' | tail -n 5 | paste -sd ' ')
 dotted() { echo "$((16#$1 >> 16)).$((16#$1 & 65535)).$((16#$2 >> 16)).$((16#$2 & 65535))"; }
 [[ $(dotted "$fms" "$fls") == "$2.0" && $(dotted "$pms" "$pls") == "$2.0" ]] ||
     fail "file version $(dotted "$fms" "$fls"), product version $(dotted "$pms" "$pls"), expected $2.0"
