@@ -52,10 +52,12 @@ check "application folder without write permission" '((status == 2)) && has lock
     "${as_user[@]}" "$batch" "$work/perm/readable.dxf" "$work/perm/locked"
 
 # A read-only folder whose unix.dxf and output.txt are writable: the copy is written in place.
+# Started with standard input closed, as some launchers start programs: the first file opened,
+# the listing, gets descriptor 0.
 mkdir -p "$work/perm/ro" && install -m 644 "$lf" "$work/perm/lf.dxf"
 touch "$work/perm/ro/unix.dxf" "$work/perm/ro/output.txt" && chmod 666 "$work/perm/ro/"* && chmod 555 "$work/perm/ro"
-check "CR LF copy written in place in a read-only folder" '((status == 0)) && same_as_lf "$work/perm/ro"' \
-    "${as_user[@]}" "$batch" "$work/perm/lf.dxf" "$work/perm/ro"
+check "CR LF copy written in place in a read-only folder, standard input closed" '((status == 0)) && same_as_lf "$work/perm/ro"' \
+    bash -c 'exec "$@" <&-' - "${as_user[@]}" "$batch" "$work/perm/lf.dxf" "$work/perm/ro"
 
 # A file-size limit (ulimit -f): the usual failure and whole lines, not death by a signal.
 mkdir -p "$work/fsize"
