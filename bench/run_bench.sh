@@ -27,8 +27,12 @@ done
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 
 # Runs a command and appends "wall_us cpu_us" (cpu: user + system, its children included).
+# Every run starts with the files of the runs before written out (sync, not timed): otherwise
+# the system's flush of hundreds of megabytes written a moment ago takes the second core from
+# whichever run comes next.
 timed() {
     local TIMEFORMAT='%3R %3U %3S' t
+    sync
     t=$( { time "$@" >/dev/null 2>&1; } 2>&1)
     awk '{printf "%d %d\n", $1 * 1e6, ($2 + $3) * 1e6}' <<<"$t"
 }

@@ -13,6 +13,7 @@
 #include "engine/line_reader.h"
 #include "engine/listing_writer.h"
 #include "engine/os_file.h"
+#include "engine/worker.h"
 
 namespace dxflist {
 namespace {
@@ -80,23 +81,34 @@ char* copyWithCrLf(const char* from, const char* stop, char* to) {
 bool writeCrLfCopy(InputFile& in, std::size_t chunk, TextWriter& out, HostServices& host) {
     // The block scan reads up to a block past the bytes it was given.
     auto buffer = std::make_unique_for_overwrite<char[]>(chunk + kBlock);
+    auto next = std::make_unique_for_overwrite<char[]>(chunk + kBlock);
+    std::size_t nextGot = 0;
+    Worker ahead;  // after the buffers, so that a read still going ends before they do
     bool endedAtCr = false;
-    for (;;) {
-        const std::size_t got = in.read(buffer.get(), chunk);
-        if (got == 0) break;
+    for (std::size_t got = in.read(buffer.get(), chunk); got > 0;) {
+        // A whole chunk came: the next one is read while this one is copied.
+        const bool more = got == chunk;
+        if (more) ahead.start([&] { nextGot = in.read(next.get(), chunk); });
         std::memset(buffer.get() + got, 0, kBlock);  // read by the block scan, never copied
         const auto* cr = static_cast<const char*>(std::memchr(buffer.get(), '\r', got));
         const char* stop = cr ? cr : buffer.get() + got;
         for (const char* from = buffer.get(); from < stop;) {
             host.doEvents();
             const char* sliceEnd = from + std::min(kCopySlice, stop - from);
-            char* next = out.reserve(2 * static_cast<std::size_t>(sliceEnd - from) + kBlock);
-            out.commit(copyWithCrLf(from, sliceEnd, next));
+            char* to = out.reserve(2 * static_cast<std::size_t>(sliceEnd - from) + kBlock);
+            out.commit(copyWithCrLf(from, sliceEnd, to));
             from = sliceEnd;
         }
         if (cr) {
             endedAtCr = true;
             break;
+        }
+        if (more) {
+            ahead.wait();
+            got = nextGot;
+            buffer.swap(next);
+        } else {
+            got = in.read(buffer.get(), chunk);
         }
     }
     out.endLine();

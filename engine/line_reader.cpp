@@ -10,30 +10,46 @@ namespace dxflist {
 LineReader::LineReader(InputFile& file, std::size_t chunk)
     : file_(file),
       chunk_(chunk),
-      capacity_(2 * chunk),
-      buffer_(std::make_unique_for_overwrite<char[]>(2 * chunk + 1 + kBlock)) {
+      room_(chunk + kBlock),
+      buffer_(std::make_unique_for_overwrite<char[]>(room_ + chunk + 1 + kBlock)),
+      spare_(std::make_unique_for_overwrite<char[]>(room_ + chunk + 1 + kBlock)) {
     std::memset(buffer_.get(), 0, 1 + kBlock);
     buffer_[0] = '\r';
     resyncCrBits();
 }
 
-// Reads more bytes behind the data, keeping the current in-memory line. The kept bytes never
-// exceed a chunk plus its CR, so at least a chunk of room is left after moving them down.
+// Reads the next chunk into the other buffer, just behind room for the bytes kept from this
+// one, and goes on there. The kept bytes, the current line and its terminator, never exceed a
+// chunk and two bytes. While this buffer is scanned, the next chunk is read into the other one
+// in the background, so that the system's copy of the file overlaps the scan.
 bool LineReader::fill() {
     const std::size_t keep = longLine_ ? begin_ : std::min(lineStart_, begin_);
-    if (capacity_ - end_ < chunk_ && keep > 0) {
-        std::memmove(buffer_.get(), buffer_.get() + keep, end_ - keep);
-        begin_ -= keep;
-        end_ -= keep;
-        lineStart_ -= std::min(lineStart_, keep);
-        bufferStart_ += keep;
+    const std::size_t kept = end_ - keep;
+    std::size_t got = 0;
+    if (readingAhead_) {
+        readingAhead_ = false;
+        ahead_.wait();
+        got = aheadGot_;
+    } else {
+        got = file_.read(spare_.get() + room_, chunk_);
     }
-    const std::size_t got = file_.read(buffer_.get() + end_, capacity_ - end_);
-    end_ += got;
+    const std::size_t at = room_ - kept;
+    std::memcpy(spare_.get() + at, buffer_.get() + keep, kept);
+    buffer_.swap(spare_);
+    // Offsets are taken modulo 2^64: the buffer may begin before the file does.
+    bufferStart_ = bufferStart_ + keep - at;
+    begin_ = begin_ - keep + at;
+    lineStart_ = at + lineStart_ - std::min(lineStart_, keep);
+    end_ = room_ + got;
     // The scan stop behind the data, and defined bytes for the reads that go past it.
     buffer_[end_] = '\r';
     std::memset(buffer_.get() + end_ + 1, 0, kBlock);
     resyncCrBits();
+    // A whole chunk came: the file likely goes on, so its next chunk is read meanwhile.
+    if (got == chunk_) {
+        readingAhead_ = true;
+        ahead_.start([this] { aheadGot_ = file_.read(spare_.get() + room_, chunk_); });
+    }
     return got > 0;
 }
 

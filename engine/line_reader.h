@@ -13,6 +13,7 @@
 #include "engine/numeric.h"
 #include "engine/os_file.h"
 #include "engine/text.h"
+#include "engine/worker.h"
 
 namespace dxflist {
 
@@ -30,6 +31,8 @@ class LineReader {
     }
 
     explicit LineReader(InputFile& file, std::size_t chunk = kDefaultChunk);
+    LineReader(const LineReader&) = delete;
+    LineReader& operator=(const LineReader&) = delete;
 
     // True when no unread byte is left.
     bool atEnd() { return begin_ == end_ && !fill(); }
@@ -143,9 +146,10 @@ class LineReader {
 
     InputFile& file_;
     std::size_t chunk_;
-    std::size_t capacity_;
-    // capacity_ bytes, a CR behind the data, then room for padded reads of views and blocks
+    std::size_t room_;  // where a chunk is read to; the bytes kept from before go below it
+    // room_ and a chunk, a CR behind the data, then room for padded reads of views and blocks
     std::unique_ptr<char[]> buffer_;
+    std::unique_ptr<char[]> spare_;  // the other buffer, which the next chunk is read into
     std::size_t begin_ = 0;          // first unread byte
     std::size_t end_ = 0;            // end of the bytes read so far
     std::uint64_t bufferStart_ = 0;  // file offset of buffer_[0]
@@ -162,6 +166,10 @@ class LineReader {
     std::uint64_t trailingSpaces_ = 0;
     bool onlySpacesSoFar_ = true;
     NumericScanner numeric_;
+
+    Worker ahead_;               // last, so that a read still going ends before the buffers go
+    bool readingAhead_ = false;  // ahead_ is reading the next chunk into spare_
+    std::size_t aheadGot_ = 0;
 };
 
 }  // namespace dxflist

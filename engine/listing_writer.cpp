@@ -1,6 +1,7 @@
 #include "engine/listing_writer.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace dxflist {
 
@@ -15,20 +16,52 @@ TextWriter::TextWriter(OutputFile file, std::size_t bufferSize)
 TextWriter::~TextWriter() {
     if (finished_) return;
     try {
+        finishBackgroundWrite();
         used_ = lineEnd_;
-        flush();
+        writeNow();
     } catch (...) {
         // The failure that dropped this writer is the one the user needs to hear about.
     }
     if (file_.written() != wholeLines_) file_.truncateNoThrow(wholeLines_);
 }
 
+// Hands the full buffer to the background write and goes on in the other one, so that the
+// system's copy of the listing into the file overlaps the run.
 void TextWriter::flush() {
+    finishBackgroundWrite();
+    if (!spare_) spare_ = std::make_unique_for_overwrite<char[]>(capacity_);
+    writingFrom_ = file_.written();
+    writingLineEnd_ = lineEnd_;
+    std::swap(buffer_, spare_);
+    background_.start([this, data = spare_.get(), size = used_] { file_.write(data, size); });
+    writing_ = true;
+    used_ = lineEnd_ = 0;
+}
+
+// Waits for the background write; after a failure the file keeps the whole lines that reached
+// it, and nothing buffered since is written.
+void TextWriter::finishBackgroundWrite() {
+    if (!writing_) return;
+    writing_ = false;
+    try {
+        background_.wait();
+    } catch (...) {
+        keepWholeLines(spare_.get(), writingLineEnd_,
+                       static_cast<std::size_t>(file_.written() - writingFrom_), writingFrom_);
+        used_ = lineEnd_ = 0;
+        throw;
+    }
+    if (writingLineEnd_ > 0) wholeLines_ = writingFrom_ + writingLineEnd_;
+}
+
+// Writes what is buffered on this thread, once no background write is left.
+void TextWriter::writeNow() {
     const std::uint64_t before = file_.written();
     try {
         file_.write(buffer_.get(), used_);
     } catch (...) {
-        keepWholeLines(static_cast<std::size_t>(file_.written() - before), before);
+        keepWholeLines(buffer_.get(), lineEnd_, static_cast<std::size_t>(file_.written() - before),
+                       before);
         used_ = lineEnd_ = 0;
         throw;
     }
@@ -38,9 +71,10 @@ void TextWriter::flush() {
 
 // After a failed write: of the bytes that reached the file, keep the whole lines. Written text
 // has no CR but in its line ends, so CR LF marks them.
-void TextWriter::keepWholeLines(std::size_t reached, std::uint64_t before) {
-    for (std::size_t i = std::min(reached, lineEnd_); i >= 2; --i) {
-        if (buffer_[i - 2] == '\r' && buffer_[i - 1] == '\n') {
+void TextWriter::keepWholeLines(const char* written, std::size_t lineEnd, std::size_t reached,
+                                std::uint64_t before) {
+    for (std::size_t i = std::min(reached, lineEnd); i >= 2; --i) {
+        if (written[i - 2] == '\r' && written[i - 1] == '\n') {
             wholeLines_ = before + i;
             break;
         }
@@ -129,7 +163,8 @@ void TextWriter::putLongLineNumber(std::uint32_t value) {
 
 void TextWriter::finish() {
     lineEnd_ = used_;  // what is buffered now is meant to be written, whole or not
-    flush();
+    finishBackgroundWrite();
+    writeNow();
     finished_ = true;
     file_.close();
 }

@@ -11,6 +11,7 @@
 
 #include "engine/os_file.h"
 #include "engine/text.h"
+#include "engine/worker.h"
 
 namespace dxflist {
 
@@ -133,18 +134,26 @@ class TextWriter {
     template <class File>
     void copyRegion(File& file, const FileRegion& region);
     void flush();
-    void keepWholeLines(std::size_t reached, std::uint64_t before);
+    void writeNow();
+    void finishBackgroundWrite();
+    void keepWholeLines(const char* written, std::size_t lineEnd, std::size_t reached,
+                        std::uint64_t before);
 
     OutputFile file_;
     InputFile* source_ = nullptr;
     std::unique_ptr<char[]> buffer_;
+    std::unique_ptr<char[]> spare_;  // the buffer being written in the background, if any
     std::size_t capacity_;
     std::size_t used_ = 0;
     std::size_t lineEnd_ = 0;       // end of the last whole line in the buffer; 0 if none
     std::uint64_t wholeLines_ = 0;  // bytes of whole lines already in the file
+    bool writing_ = false;          // spare_ is being written, from file offset writingFrom_
+    std::uint64_t writingFrom_ = 0;
+    std::size_t writingLineEnd_ = 0;  // lineEnd_ of spare_
     bool finished_ = false;
     std::string_view gap_;
     char gapPadded_[kReadPadding] = {};
+    Worker background_;  // last, so that its thread ends before all else
 };
 
 }  // namespace dxflist
