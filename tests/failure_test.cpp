@@ -198,7 +198,9 @@ TEST(TwoRunsTest, TheFirstListsItsOwnDrawing) {
         test::TempDir dir;
         test::writeFile(dir / "a.dxf", kLf);
         test::writeFile(dir / "b.dxf", " 70\n2\n");
-        if (earlier) test::writeFile(dir / "output.txt", "earlier");
+        // Longer than the listing that replaces it: none of it may stay behind.
+        const std::string old(1000, 'e');
+        if (earlier) test::writeFile(dir / "output.txt", old);
         test::FakeHost first, second;
         std::string stopped, secondListing;
         first.onBox = [&] {
@@ -209,7 +211,7 @@ TEST(TwoRunsTest, TheFirstListsItsOwnDrawing) {
                 stopped = failure.what();
             }
             if (earlier) {
-                EXPECT_EQ(test::readFile(dir / "output.txt"), "earlier");
+                EXPECT_EQ(test::readFile(dir / "output.txt"), old);
             }
         };
         subDXFver(dir / "a.dxf", first, test::appIn(dir.path));
