@@ -54,11 +54,7 @@ std::string versionString(const std::vector<char>& record, const wchar_t* name) 
 }  // namespace
 
 void readVersionRecord(AppInfo& app) {
-    readVersionRecordOf(executablePath(), app);
-}
-
-void readVersionRecordOf(const std::filesystem::path& file, AppInfo& app) {
-    const std::wstring exe = file.wstring();
+    const std::wstring exe = executablePath().wstring();
     DWORD ignored = 0;
     const DWORD size = GetFileVersionInfoSizeW(exe.c_str(), &ignored);
     if (size == 0) return;

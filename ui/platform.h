@@ -15,9 +15,4 @@ std::filesystem::path executablePath();
 // Windows that is the VERSIONINFO resource; elsewhere the values the build wrote in.
 void readVersionRecord(AppInfo& app);
 
-#ifdef _WIN32
-// The same for the version record of any executable file; the tests read the program's.
-void readVersionRecordOf(const std::filesystem::path& file, AppInfo& app);
-#endif
-
 }  // namespace dxflist::ui
