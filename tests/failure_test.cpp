@@ -224,6 +224,23 @@ TEST(TwoRunsTest, TheFirstListsItsOwnDrawing) {
     }
 }
 
+// Exit or a closed window during the copy of a large LF drawing stops the run there: the
+// window's events end the program through the event hook, which the copy calls every few
+// kilobytes. The earlier copy stays, and no listing, box or temporary file appears.
+TEST(StopTest, StopDuringTheCopyLeavesTheFolderAsItWas) {
+    test::TempDir dir;
+    test::writeFile(dir / "in.dxf", std::string(100'000, '\n'));
+    test::writeFile(dir / "unix.dxf", "earlier");
+    const auto before = snapshot(dir.path);
+    test::FakeHost host;
+    host.onEvents = [&, calls = 0]() mutable {
+        if (++calls == 3) throw std::runtime_error("end");
+    };
+    EXPECT_THROW(subDXFver(dir / "in.dxf", host, test::appIn(dir.path)), std::runtime_error);
+    EXPECT_TRUE(host.boxes.empty());
+    EXPECT_EQ(snapshot(dir.path), before);
+}
+
 // Open makes the program's folder current; a folder that is gone is named in the failure.
 TEST(ProgramFolderTest, GoneIsAFailureThatNamesIt) {
     test::TempDir dir;
