@@ -38,6 +38,7 @@ stop() {
 cleanup() {
     local status=$? pid
     set +e
+    full_speed
     for pid in $APP "${EXTRA_PIDS[@]}" $WM $XVFB; do stop "$pid"; done
     rm -rf "$T"
     exit "$status"
@@ -69,6 +70,25 @@ start_display() {
         XVFB="" WM=""
     done
     fail "no display after 6 attempts: $(tail -n 3 "$T/xvfb.log")"
+}
+# slow_app: the program stopped for 40 ms of every 50 (SIGSTOP, SIGCONT), so that a run of the big
+# drawing lasts seconds on any machine and leaves the harness a core to poll with: at full speed
+# it took 1.2 s on a fast machine, too short to act in. full_speed ends that.
+SLOWER=""
+slow_app() {
+    (while kill -STOP "$APP" 2>/dev/null; do
+        sleep 0.04
+        kill -CONT "$APP" 2>/dev/null
+        sleep 0.01
+    done) &
+    SLOWER=$!
+}
+full_speed() {
+    [[ -n $SLOWER ]] || return 0
+    kill "$SLOWER" 2>/dev/null
+    wait "$SLOWER" 2>/dev/null || true
+    kill -CONT "$APP" 2>/dev/null || true
+    SLOWER=""
 }
 app_gone() { gone "$APP"; }
 assert_running() { app_gone && fail "the program ended: $*"; return 0; }
