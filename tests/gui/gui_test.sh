@@ -42,7 +42,7 @@ big_file() {
     BIG=$("$(dirname "$0")/../big_file.sh" "$GEN" "$DATA" 800 crlf "$BATCH") || fail "no large drawing"
     BIG_LISTING=${BIG%.dxf}.listing
 }
-# start_big_run: Open the large drawing, the program slowed down (until full_speed); the progress shows.
+# start_big_run: Open the large drawing; the program runs slowed down (till full_speed) from then.
 start_big_run() {
     open_dialog
     choose "$BIG"

@@ -72,8 +72,9 @@ start_display() {
     fail "no display after 6 attempts: $(tail -n 3 "$T/xvfb.log")"
 }
 # slow_app: the program stopped for 40 ms of every 50 (SIGSTOP, SIGCONT), so that a run of the big
-# drawing lasts seconds on any machine and leaves the harness a core to poll with: at full speed
-# it took 1.2 s on a fast machine, too short to act in. full_speed ends that.
+# drawing lasts seconds on any machine and leaves the harness a core to poll with. At full speed it
+# ends within 1.5 s, too short to act in: CI once saw it end between two reads of the caption.
+# full_speed ends that.
 SLOWER=""
 slow_app() {
     (while kill -STOP "$APP" 2>/dev/null; do
