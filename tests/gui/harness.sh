@@ -71,16 +71,16 @@ start_display() {
     done
     fail "no display after 6 attempts: $(tail -n 3 "$T/xvfb.log")"
 }
-# slow_app: the program stopped for 40 ms of every 50 (SIGSTOP, SIGCONT), so that a run of the big
+# slow_app: the program stopped for 45 ms of every 50 (SIGSTOP, SIGCONT), so that a run of the big
 # drawing lasts seconds on any machine and leaves the harness a core to poll with. At full speed it
 # ends within 1.5 s, too short to act in: CI once saw it end between two reads of the caption.
 # full_speed ends that.
 SLOWER=""
 slow_app() {
     (while kill -STOP "$APP" 2>/dev/null; do
-        sleep 0.04
+        sleep 0.045
         kill -CONT "$APP" 2>/dev/null
-        sleep 0.01
+        sleep 0.005
     done) &
     SLOWER=$!
 }
