@@ -86,7 +86,7 @@ slow_app() {
 }
 full_speed() {
     [[ -n $SLOWER ]] || return 0
-    kill "$SLOWER" 2>/dev/null
+    kill "$SLOWER" 2>/dev/null || true # the loop ends by itself once the program has
     wait "$SLOWER" 2>/dev/null || true
     kill -CONT "$APP" 2>/dev/null || true
     SLOWER=""
