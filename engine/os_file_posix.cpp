@@ -1,0 +1,205 @@
+// The file layer on POSIX systems: plain descriptors, no locale, no text mode.
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <system_error>
+
+#include "engine/failure.h"
+#include "engine/os_file.h"
+#include "engine/os_file_common.h"
+
+namespace dxflist {
+
+namespace {
+int asFd(std::intptr_t h) {
+    return static_cast<int>(h);
+}
+}  // namespace
+
+InputFile::InputFile(const std::filesystem::path& path) : path_(path) {
+    // O_NONBLOCK: opening a FIFO must not wait for a writer; it is refused just below.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) throwFileFailure(os::kOpenFailed, path, static_cast<unsigned long>(errno));
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        throwFileFailure(os::kOpenFailed, path, os::kNotRegularReason);
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+#ifdef POSIX_FADV_SEQUENTIAL
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+#endif
+    handle_ = fd;
+}
+
+InputFile::~InputFile() {
+    ::close(asFd(handle_));
+}
+
+namespace os {
+
+std::size_t readSomeAt(std::intptr_t handle, std::uint64_t offset, char* buffer, std::size_t size,
+                       const std::filesystem::path& path, const char* readFailed) {
+    for (;;) {
+        const ssize_t got = ::pread(asFd(handle), buffer, size, static_cast<off_t>(offset));
+        if (got >= 0) return static_cast<std::size_t>(got);
+        if (errno != EINTR) throwFileFailure(readFailed, path, static_cast<unsigned long>(errno));
+    }
+}
+
+std::filesystem::path nativePath(const std::filesystem::path& path) {
+    return path;
+}
+
+}  // namespace os
+
+std::uint64_t InputFile::size() const {
+    struct stat info {};
+    return ::fstat(asFd(handle_), &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
+}
+
+namespace {
+// O_NONBLOCK: a FIFO in place of the file fails at once instead of waiting for a reader.
+int openForWriting(const std::filesystem::path& path, int flags) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK | flags, 0666);
+    if (fd >= 0) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+}  // namespace
+
+OutputFile::OutputFile(const std::filesystem::path& path, Mode mode) : path_(path) {
+    const int fd = openForWriting(path, mode == Mode::Replace ? O_CREAT | O_TRUNC : O_CREAT);
+    if (fd < 0) throwFileFailure(os::kCreateFailed, path, static_cast<unsigned long>(errno));
+    handle_ = fd;
+}
+
+OutputFile OutputFile::createNew(const std::filesystem::path& path) {
+    int error = 0;
+    for (int number = 0; number <= os::kOtherNames; ++number) {
+        const std::filesystem::path name = os::numberedName(path, number);
+        const int fd = openForWriting(name, O_CREAT | O_EXCL | O_NOFOLLOW);
+        if (fd >= 0) return OutputFile(name, fd);
+        error = errno;
+        if (error != EEXIST) break;
+    }
+    throwFileFailure(os::kCreateFailed, path, static_cast<unsigned long>(error));
+}
+
+std::optional<OutputFile> OutputFile::openExisting(const std::filesystem::path& path) {
+    const int fd = openForWriting(path, 0);
+    if (fd >= 0) return OutputFile(path, fd);
+    if (errno == ENOENT) return std::nullopt;
+    throwFileFailure(os::kCreateFailed, path, static_cast<unsigned long>(errno));
+}
+
+// flock, not fcntl: its locks belong to the open file, so that two runs in one process see
+// each other too, and closing some other descriptor of the file does not drop them.
+bool OutputFile::tryLock() {
+    if (::flock(asFd(handle_), LOCK_EX | LOCK_NB) == 0) return true;
+    return errno != EWOULDBLOCK;
+}
+
+void OutputFile::truncate() {
+    struct stat info {};
+    if (::fstat(asFd(handle_), &info) != 0 || !S_ISREG(info.st_mode)) return;
+    if (::ftruncate(asFd(handle_), 0) != 0)
+        throwFileFailure(os::kCreateFailed, path_, static_cast<unsigned long>(errno));
+}
+
+OutputFile::~OutputFile() {
+    if (handle_ != -1) ::close(asFd(handle_));
+}
+
+void OutputFile::write(const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t done = ::write(asFd(handle_), data, size);
+        if (done < 0) {
+            if (errno == EINTR) continue;
+            throwFileFailure(os::kWriteFailed, path_, static_cast<unsigned long>(errno));
+        }
+        written_ += static_cast<std::uint64_t>(done);
+        data += done;
+        size -= static_cast<std::size_t>(done);
+    }
+}
+
+void OutputFile::truncateNoThrow(std::uint64_t size) noexcept {
+    if (::ftruncate(asFd(handle_), static_cast<off_t>(size)) == 0)
+        ::lseek(asFd(handle_), static_cast<off_t>(size), SEEK_SET);
+}
+
+void OutputFile::close() {
+    const int fd = asFd(handle_);
+    handle_ = -1;
+    if (::close(fd) != 0 && errno != EINTR)
+        throwFileFailure(os::kCloseFailed, path_, static_cast<unsigned long>(errno));
+}
+
+void replaceFile(const std::filesystem::path& from, const std::filesystem::path& to) {
+    if (std::rename(from.c_str(), to.c_str()) != 0)
+        throwFileFailure(os::kCreateFailed, to, static_cast<unsigned long>(errno));
+}
+
+void removeFileNoThrow(const std::filesystem::path& path) noexcept {
+    ::unlink(path.c_str());
+}
+
+// Without a name where the system allows (O_TMPFILE): nothing is left behind even when the
+// program is killed. Elsewhere a new name, removed at once.
+ScratchFile::ScratchFile() {
+    std::error_code error;
+    path_ = std::filesystem::temp_directory_path(error);
+    if (error) path_ = "/tmp";
+    int fd = -1;
+#ifdef O_TMPFILE
+    fd = ::open(path_.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+#endif
+    if (fd < 0) {
+        std::string name = (path_ / "dxflist-XXXXXX").string();
+        fd = ::mkstemp(name.data());
+        if (fd < 0) throwFileFailure(os::kScratchFailed, path_, static_cast<unsigned long>(errno));
+        ::unlink(name.c_str());
+        ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    }
+    handle_ = fd;
+}
+
+ScratchFile::~ScratchFile() {
+    ::close(asFd(handle_));
+}
+
+FileRegion ScratchFile::append(const char* data, std::size_t size) {
+    const FileRegion region{size_, size};
+    while (size > 0) {
+        const ssize_t done = ::pwrite(asFd(handle_), data, size, static_cast<off_t>(size_));
+        if (done < 0) {
+            if (errno == EINTR) continue;
+            throwFileFailure(os::kScratchWriteFailed, path_, static_cast<unsigned long>(errno));
+        }
+        size_ += static_cast<std::uint64_t>(done);
+        data += done;
+        size -= static_cast<std::size_t>(done);
+    }
+    return region;
+}
+
+void ScratchFile::clear() {
+    if (size_ == 0) return;
+    if (::ftruncate(asFd(handle_), 0) != 0)
+        throwFileFailure(os::kScratchWriteFailed, path_, static_cast<unsigned long>(errno));
+    size_ = 0;
+}
+
+void setCurrentFolder(const std::filesystem::path& folder) {
+    if (::chdir(folder.c_str()) != 0)
+        throwFileFailure(os::kFolderFailed, folder, static_cast<unsigned long>(errno));
+}
+
+}  // namespace dxflist

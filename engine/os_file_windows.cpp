@@ -1,0 +1,244 @@
+// The file layer on Windows: wide paths, handles, no locale, no text mode.
+
+// Built on Windows only (CMake picks it); the guard keeps tools that read every source file
+// from taking it for code of this platform.
+#ifdef _WIN32
+#include <windows.h>
+
+#include <string>
+#include <system_error>
+
+#include "engine/failure.h"
+#include "engine/os_file.h"
+#include "engine/os_file_common.h"
+
+namespace dxflist {
+
+namespace {
+HANDLE asHandle(std::intptr_t h) {
+    return reinterpret_cast<HANDLE>(h);
+}
+
+// Windows refuses paths of MAX_PATH characters or more unless they come in the \\?\ form,
+// which must be absolute and use backslashes only. Deep project folders are common.
+std::wstring systemPath(const std::filesystem::path& path) {
+    std::wstring text = path.wstring();
+    if (text.size() < 248 || text.starts_with(L"\\\\?\\") || text.starts_with(L"\\\\.\\"))
+        return text;
+    std::error_code error;
+    std::filesystem::path full = std::filesystem::absolute(path, error);
+    if (error) return text;
+    text = full.lexically_normal().wstring();
+    for (wchar_t& c : text)
+        if (c == L'/') c = L'\\';
+    if (text.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + text.substr(2);
+    return L"\\\\?\\" + text;
+}
+}  // namespace
+
+namespace os {
+
+// Positioned reads keep the sequential position our own, so a read at an offset cannot disturb
+// it.
+std::size_t readSomeAt(std::intptr_t handle, std::uint64_t offset, char* buffer, std::size_t size,
+                       const std::filesystem::path& path, const char* readFailed) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD got = 0;
+    const DWORD want = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
+    if (ReadFile(asHandle(handle), buffer, want, &got, &at)) return got;
+    const DWORD error = GetLastError();
+    if (error == ERROR_HANDLE_EOF) return 0;
+    throwFileFailure(readFailed, path, error);
+}
+
+std::filesystem::path nativePath(const std::filesystem::path& path) {
+    return systemPath(path);
+}
+
+}  // namespace os
+
+InputFile::InputFile(const std::filesystem::path& path) : path_(path) {
+    const std::wstring name = systemPath(path);
+    const DWORD attributes = GetFileAttributesW(name.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        throwFileFailure(os::kOpenFailed, path, os::kNotRegularReason);
+    HANDLE h = CreateFileW(name.c_str(), GENERIC_READ,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (h == INVALID_HANDLE_VALUE) throwFileFailure(os::kOpenFailed, path, GetLastError());
+    if (GetFileType(h) != FILE_TYPE_DISK) {
+        CloseHandle(h);
+        throwFileFailure(os::kOpenFailed, path, os::kNotRegularReason);
+    }
+    handle_ = reinterpret_cast<std::intptr_t>(h);
+}
+
+InputFile::~InputFile() {
+    CloseHandle(asHandle(handle_));
+}
+
+std::uint64_t InputFile::size() const {
+    LARGE_INTEGER size;
+    return GetFileSizeEx(asHandle(handle_), &size) ? static_cast<std::uint64_t>(size.QuadPart) : 0;
+}
+
+// Other programs may read the file while it is written; FILE_SHARE_WRITE lets a second run
+// open it far enough to find the lock of the first.
+OutputFile::OutputFile(const std::filesystem::path& path, Mode mode) : path_(path) {
+    HANDLE h = CreateFileW(
+        systemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+        mode == Mode::Replace ? CREATE_ALWAYS : OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) throwFileFailure(os::kCreateFailed, path, GetLastError());
+    handle_ = reinterpret_cast<std::intptr_t>(h);
+}
+
+OutputFile OutputFile::createNew(const std::filesystem::path& path) {
+    DWORD error = 0;
+    for (int number = 0; number <= os::kOtherNames; ++number) {
+        const std::filesystem::path name = os::numberedName(path, number);
+        HANDLE h = CreateFileW(systemPath(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h != INVALID_HANDLE_VALUE) return OutputFile(name, reinterpret_cast<std::intptr_t>(h));
+        error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
+    }
+    throwFileFailure(os::kCreateFailed, path, error);
+}
+
+std::optional<OutputFile> OutputFile::openExisting(const std::filesystem::path& path) {
+    HANDLE h =
+        CreateFileW(systemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h != INVALID_HANDLE_VALUE) return OutputFile(path, reinterpret_cast<std::intptr_t>(h));
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return std::nullopt;
+    throwFileFailure(os::kCreateFailed, path, error);
+}
+
+// One byte far beyond any end the file will have: the lock keeps other runs out without
+// keeping readers from the text.
+bool OutputFile::tryLock() {
+    HANDLE h = asHandle(handle_);
+    if (GetFileType(h) != FILE_TYPE_DISK) return true;
+    OVERLAPPED at{};
+    at.OffsetHigh = 0x7fffffff;
+    if (LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at))
+        return true;
+    const DWORD error = GetLastError();
+    return error != ERROR_LOCK_VIOLATION && error != ERROR_SHARING_VIOLATION &&
+           error != ERROR_IO_PENDING;
+}
+
+void OutputFile::truncate() {
+    HANDLE h = asHandle(handle_);
+    if (GetFileType(h) != FILE_TYPE_DISK) return;
+    LARGE_INTEGER start{};
+    if (!SetFilePointerEx(h, start, nullptr, FILE_BEGIN) || !SetEndOfFile(h))
+        throwFileFailure(os::kCreateFailed, path_, GetLastError());
+}
+
+OutputFile::~OutputFile() {
+    if (handle_ != -1) CloseHandle(asHandle(handle_));
+}
+
+void OutputFile::write(const char* data, std::size_t size) {
+    while (size > 0) {
+        const DWORD want = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
+        DWORD done = 0;
+        if (!WriteFile(asHandle(handle_), data, want, &done, nullptr))
+            throwFileFailure(os::kWriteFailed, path_, GetLastError());
+        written_ += done;
+        data += done;
+        size -= done;
+    }
+}
+
+void OutputFile::truncateNoThrow(std::uint64_t size) noexcept {
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(size);
+    if (SetFilePointerEx(asHandle(handle_), at, nullptr, FILE_BEGIN))
+        SetEndOfFile(asHandle(handle_));
+}
+
+void OutputFile::close() {
+    HANDLE h = asHandle(handle_);
+    handle_ = -1;
+    if (!CloseHandle(h)) throwFileFailure(os::kCloseFailed, path_, GetLastError());
+}
+
+void replaceFile(const std::filesystem::path& from, const std::filesystem::path& to) {
+    if (!MoveFileExW(systemPath(from).c_str(), systemPath(to).c_str(), MOVEFILE_REPLACE_EXISTING))
+        throwFileFailure(os::kCreateFailed, to, GetLastError());
+}
+
+void removeFileNoThrow(const std::filesystem::path& path) noexcept {
+    try {
+        DeleteFileW(systemPath(path).c_str());
+    } catch (...) {
+        // Out of memory for the name: the file stays, which is all this can do.
+    }
+}
+
+ScratchFile::ScratchFile() {
+    wchar_t folder[MAX_PATH + 1];
+    const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
+    path_ =
+        length ? std::filesystem::path(std::wstring(folder, length)) : std::filesystem::path(L".");
+    DWORD error = 0;
+    for (unsigned number = 0; number <= 1000; ++number) {
+        const std::filesystem::path name =
+            path_ / (L"dxflist-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                     std::to_wstring(number) + L".tmp");
+        HANDLE h =
+            CreateFileW(systemPath(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                        CREATE_NEW, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            path_ = name;
+            handle_ = reinterpret_cast<std::intptr_t>(h);
+            return;
+        }
+        error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
+    }
+    throwFileFailure(os::kScratchFailed, path_, error);
+}
+
+ScratchFile::~ScratchFile() {
+    CloseHandle(asHandle(handle_));
+}
+
+FileRegion ScratchFile::append(const char* data, std::size_t size) {
+    const FileRegion region{size_, size};
+    while (size > 0) {
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(size_);
+        at.OffsetHigh = static_cast<DWORD>(size_ >> 32);
+        const DWORD want = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
+        DWORD done = 0;
+        if (!WriteFile(asHandle(handle_), data, want, &done, &at))
+            throwFileFailure(os::kScratchWriteFailed, path_, GetLastError());
+        size_ += done;
+        data += done;
+        size -= done;
+    }
+    return region;
+}
+
+void ScratchFile::clear() {
+    if (size_ == 0) return;
+    LARGE_INTEGER start{};
+    if (!SetFilePointerEx(asHandle(handle_), start, nullptr, FILE_BEGIN) ||
+        !SetEndOfFile(asHandle(handle_)))
+        throwFileFailure(os::kScratchWriteFailed, path_, GetLastError());
+    size_ = 0;
+}
+
+void setCurrentFolder(const std::filesystem::path& folder) {
+    if (!SetCurrentDirectoryW(systemPath(folder).c_str()))
+        throwFileFailure(os::kFolderFailed, folder, GetLastError());
+}
+
+}  // namespace dxflist
+#endif  // _WIN32
