@@ -49,8 +49,8 @@ bool LineReader::fill() {
     resyncCrBits();
     // A whole chunk came: the file likely goes on, so its next chunk is read meanwhile.
     if (got == chunk_) {
-        readingAhead_ = true;
         ahead_.start([this] { aheadGot_ = file_.read(spare_.get() + room_, chunk_); });
+        readingAhead_ = true;
     }
     return got > 0;
 }

@@ -33,9 +33,11 @@ void TextWriter::flush() {
     if (!spare_) spare_ = std::make_unique_for_overwrite<char[]>(capacity_);
     writingFrom_ = file_.written();
     writingLineEnd_ = lineEnd_;
-    std::swap(buffer_, spare_);
-    background_.start([this, data = spare_.get(), size = used_] { file_.write(data, size); });
+    // The buffers change places only once the write has started: if it cannot start, this
+    // buffer still holds the lines that a failure keeps.
+    background_.start([this, data = buffer_.get(), size = used_] { file_.write(data, size); });
     writing_ = true;
+    std::swap(buffer_, spare_);
     used_ = lineEnd_ = 0;
 }
 

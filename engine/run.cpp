@@ -1,6 +1,8 @@
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
+#include <system_error>
 
 #include "engine/annotate.h"
 #include "engine/cp932.h"
@@ -57,7 +59,9 @@ std::filesystem::path listingPath(const AppInfo& app) {
     return app.Path / "output.txt";
 }
 
-void subDXFver(const std::filesystem::path& selFn, HostServices& host, const AppInfo& app) {
+namespace {
+
+void listDrawing(const std::filesystem::path& selFn, HostServices& host, const AppInfo& app) {
     const ListingTexts& texts = listingTexts();
     const std::filesystem::path listingFile = listingPath(app);
     refuseListingAsSource(selFn, listingFile);
@@ -107,6 +111,21 @@ void subDXFver(const std::filesystem::path& selFn, HostServices& host, const App
     }
     listing.finish();
     host.setCaption(app.EXEName);
+}
+
+}  // namespace
+
+// Running out of memory, or of threads, can happen anywhere; by the time it is reported here
+// the run's buffers are gone, so there is memory again for the message.
+void subDXFver(const std::filesystem::path& selFn, HostServices& host, const AppInfo& app) {
+    try {
+        listDrawing(selFn, host, app);
+    } catch (const std::bad_alloc&) {
+        throwFileFailure("メモリが足りないため、一覧を作れません。", selFn,
+                         "必要なメモリを確保できませんでした。");
+    } catch (const std::system_error& failure) {
+        throwFileFailure("一覧を作れません。", selFn, failure.code().message());
+    }
 }
 
 }  // namespace dxflist

@@ -1,5 +1,7 @@
 #include "engine/worker.h"
 
+#include <new>
+#include <system_error>
 #include <utility>
 
 namespace dxflist {
@@ -20,10 +22,31 @@ void Worker::start(std::function<void()> job) {
         job_ = std::move(job);
         busy_ = true;
     }
-    if (thread_.joinable())
+    if (thread_.joinable()) {
         changed_.notify_one();
-    else
+        return;
+    }
+    try {
         thread_ = std::thread(&Worker::work, this);
+    } catch (const std::system_error&) {
+        runHere();
+    } catch (const std::bad_alloc&) {
+        runHere();
+    }
+}
+
+// Without a thread of its own (a limit on processes or on memory) the job runs on the caller's
+// thread: the overlap is lost, the work is not.
+void Worker::runHere() {
+    std::exception_ptr failure;
+    try {
+        job_();
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    const std::lock_guard lock(mutex_);
+    failure_ = failure;
+    busy_ = false;
 }
 
 void Worker::wait() {

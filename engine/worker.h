@@ -17,14 +17,15 @@ class Worker {
     Worker(const Worker&) = delete;
     Worker& operator=(const Worker&) = delete;
 
-    // Starts the job; the thread is started with the first one. The job before must have been
-    // waited for.
+    // Starts the job; the thread is started with the first one. Where no thread can be started,
+    // the job runs at once on the caller's thread. The job before must have been waited for.
     void start(std::function<void()> job);
     // Waits for the job started last; throws what it threw.
     void wait();
 
   private:
     void work();
+    void runHere();
 
     std::mutex mutex_;
     std::condition_variable changed_;

@@ -59,6 +59,24 @@ touch "$work/perm/ro/unix.dxf" "$work/perm/ro/output.txt" && chmod 666 "$work/pe
 check "CR LF copy written in place in a read-only folder, standard input closed" '((status == 0)) && same_as_lf "$work/perm/ro"' \
     bash -c 'exec "$@" <&-' - "${as_user[@]}" "$batch" "$work/perm/lf.dxf" "$work/perm/ro"
 
+# Too little memory (ulimit -v), from too little for the buffers to too little for a thread of
+# the program's own: every run ends with the complete listing, or with a message in Japanese that
+# names the drawing, the listing then whole lines of it, or the earlier listing left as it was.
+if [[ -z ${DXFLIST_SANITIZED:-} ]]; then
+    mkdir -p "$work/mem"
+    bad=""
+    for kib in $(seq 6000 2000 40000); do
+        printf 'earlier\r\n' >"$work/mem/output.txt"
+        run bash -c 'ulimit -v "$0" && exec "$1" "$2" "$3"' "$kib" "$batch" "$sample" "$work/mem"
+        if ((status == 0)) && cmp -s "$work/mem/output.txt" "$work/ref/output.txt"; then continue; fi
+        if ((status == 2)) && has "ファイル: $sample" && has "メモリ" &&
+            { [[ ! -s $work/mem/output.txt ]] || whole_lines "$work/mem/output.txt" ||
+                [[ $(cat "$work/mem/output.txt") == $'earlier\r' ]]; }; then continue; fi
+        bad+=" $kib KiB (status $status, $(stat -c %s "$work/mem/output.txt") bytes: $(head -c 80 "$work/err"))"
+    done
+    check "too little memory, 6 to 40 MB of address space" '[[ -z $bad ]] || { echo "$bad" >"$work/err"; false; }'
+fi
+
 # A file-size limit (ulimit -f): the usual failure and whole lines, not death by a signal.
 mkdir -p "$work/fsize"
 run bash -c 'ulimit -f 64 && exec "$0" "$@"' "$batch" "$sample" "$work/fsize"
