@@ -115,6 +115,10 @@ mkdir "$work/values"
 run "$batch" "$work/values.dxf" "$work/values"
 check "header variable of 8 million values in $(($(tail -n 1 "$work/rss") / 1024)) MiB" \
     '((status == 0 && $(tail -n 1 "$work/rss") < 32768)) && cmp -s "$work/values/output.txt" "$work/values.expected"'
+# The same variable past a file-size limit of 4 MiB, which its scratch file reaches before the
+# listing does: the scratch file's failure, with the system's reason.
+run bash -c 'ulimit -f 4096 && exec "$0" "$@"' "$batch" "$work/values.dxf" "$work/values"
+check "scratch file past a file-size limit" '((status == 2)) && has "一時ファイルに書き込めません" && has "File too large"'
 rm -rf "$work/values" "$work/values.dxf" "$work/values.expected"
 
 exit $((failures > 0))
