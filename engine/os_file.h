@@ -76,6 +76,23 @@ class OutputFile {
     std::uint64_t written_ = 0;
 };
 
+// A claim on a folder that every run, in this process or another, sees: one run at a time
+// works in an application folder. Released when destroyed.
+class FolderLock {
+  public:
+    // Tries to take the lock on `folder`; taken() says whether it was. Where the system cannot
+    // lock the folder (it cannot be opened, or the file system has no locks), it counts as taken.
+    explicit FolderLock(const std::filesystem::path& folder);
+    ~FolderLock();
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+    bool taken() const { return taken_; }
+
+  private:
+    std::intptr_t handle_ = -1;
+    bool taken_ = true;
+};
+
 // A file of the run's own in the system's temporary folder, for data too large to hold in
 // memory. Nobody else opens it, and it is removed when closed.
 class ScratchFile {

@@ -197,6 +197,24 @@ void ScratchFile::clear() {
     size_ = 0;
 }
 
+// flock, as for the listing: the lock belongs to the open folder, so that two runs in one
+// process see each other too. The folder itself is locked, not a file in it, so that nothing
+// need be created before the run knows it may write.
+FolderLock::FolderLock(const std::filesystem::path& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        handle_ = fd;
+        return;
+    }
+    taken_ = errno != EWOULDBLOCK;
+    ::close(fd);
+}
+
+FolderLock::~FolderLock() {
+    if (handle_ != -1) ::close(asFd(handle_));
+}
+
 void setCurrentFolder(const std::filesystem::path& folder) {
     if (::chdir(folder.c_str()) != 0)
         throwFileFailure(os::kFolderFailed, folder, static_cast<unsigned long>(errno));

@@ -235,6 +235,38 @@ void ScratchFile::clear() {
     size_ = 0;
 }
 
+// A folder cannot be locked as a file can; a semaphore named after the folder's identity (its
+// volume and file index, the same for every path that leads to it) stands for it. A semaphore,
+// not a mutex, which its owner could take twice: two runs in one thread must see each other.
+FolderLock::FolderLock(const std::filesystem::path& folder) {
+    HANDLE h = CreateFileW(systemPath(folder).c_str(), FILE_READ_ATTRIBUTES,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool known = GetFileInformationByHandle(h, &info);
+    CloseHandle(h);
+    if (!known) return;
+    wchar_t name[64];
+    swprintf(name, 64, L"Local\\dxflist-folder-%08lx-%08lx%08lx", info.dwVolumeSerialNumber,
+             info.nFileIndexHigh, info.nFileIndexLow);
+    HANDLE semaphore = CreateSemaphoreW(nullptr, 1, 1, name);
+    if (!semaphore) return;
+    // A run that was killed holding it released it with its handle: then the semaphore is new.
+    if (WaitForSingleObject(semaphore, 0) == WAIT_OBJECT_0) {
+        handle_ = reinterpret_cast<std::intptr_t>(semaphore);
+        return;
+    }
+    taken_ = false;
+    CloseHandle(semaphore);
+}
+
+FolderLock::~FolderLock() {
+    if (handle_ == -1) return;
+    ReleaseSemaphore(asHandle(handle_), 1, nullptr);
+    CloseHandle(asHandle(handle_));
+}
+
 void setCurrentFolder(const std::filesystem::path& folder) {
     if (!SetCurrentDirectoryW(systemPath(folder).c_str()))
         throwFileFailure(os::kFolderFailed, folder, GetLastError());

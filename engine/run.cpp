@@ -39,14 +39,16 @@ void refuseListingAsCopy(const std::filesystem::path& srcPath,
                 "ら、もう一度開いてください。");
 }
 
-// Locks the listing before anything is truncated, so that a second run in the same folder
-// (another copy of the program, the batch driver) stops at once instead of writing into the
-// listing of the first.
+[[noreturn]] void anotherRunIsWriting(const std::filesystem::path& listing) {
+    throwFileFailure("このフォルダでは、別の実行が一覧を書き込んでいます。", listing,
+                     "同じフォルダのプログラムが、別のファイルの一覧を作っている最中です。その実"
+                     "行が終わってから、もう一度開いてください。");
+}
+
+// Locks the listing before anything is truncated: a listing shared with another folder through
+// a link is never written by two runs either.
 void lockListing(OutputFile& listing) {
-    if (!listing.tryLock())
-        throwFileFailure("このフォルダでは、別の実行が一覧を書き込んでいます。", listing.path(),
-                         "同じフォルダのプログラムが、別のファイルの一覧を作っている最中です。そ"
-                         "の実行が終わってから、もう一度開いてください。");
+    if (!listing.tryLock()) anotherRunIsWriting(listing.path());
 }
 
 std::string progressCaption(const AppInfo& app, std::int32_t lineCnt) {
@@ -65,8 +67,13 @@ void listDrawing(const std::filesystem::path& selFn, HostServices& host, const A
     const ListingTexts& texts = listingTexts();
     const std::filesystem::path listingFile = listingPath(app);
     refuseListingAsSource(selFn, listingFile);
-    // An existing listing is locked right away, so that a second run neither makes a copy nor
-    // shows a box; a new one is created only once the source is open.
+    // Whether this run may work in the folder is settled before anything is written: a second
+    // run in the same folder (another copy of the program, the batch driver) stops here, having
+    // made no copy and shown no box.
+    const FolderLock folder(app.Path);
+    if (!folder.taken()) anotherRunIsWriting(listingFile);
+    // An existing listing is locked right away too; a new one is created only once the source
+    // is open.
     std::optional<OutputFile> listingOut = OutputFile::openExisting(listingFile);
     if (listingOut) lockListing(*listingOut);
 

@@ -26,7 +26,8 @@ namespace {
 // The folder's files: a name and its bytes, or what it is instead: "<dir>", a "<fifo>", a
 // link to "<full>" (/dev/full) or to the "<copy>" (unix.dxf), a listing another run is writing
 // ("<run>"), or a file another program holds, "<locked>" without sharing (a CAD program its
-// drawing) or "<seen>" sharing reading (a viewer the listing or the copy).
+// drawing) or "<seen>" sharing reading (a viewer the listing or the copy). A file named ""
+// stands for the folder: "<run>" there is another run working in it.
 struct FailureRow {
     const char* name;
     std::vector<std::pair<const char*, const char*>> files;
@@ -52,9 +53,21 @@ const FailureRow kRows[] = {
     {"CopyCannotBeCreated", {{"in.dxf", kLf}}, "in.dxf", "none/unix.dxf", "", "none"},
     // Creating the listing would empty the chosen file before it is read.
     {"ListingChosenAsSource", {{"output.txt", kCrLf}}, "output.txt", "output.txt"},
-    // Another run stops the second at once: no copy, no box, the listing as it was.
+    // Another run in the folder stops the second at once: no copy, no box, the listing as it
+    // was, or none.
+    {"FolderOfAnotherRun",
+     {{"in.dxf", kLf}, {"output.txt", "earlier"}, {"", "<run>"}},
+     "in.dxf",
+     "output.txt",
+     "別の実行が一覧を書き込んでいます"},
+    {"FolderOfAnotherRunWithoutListing",
+     {{"in.dxf", kLf}, {"", "<run>"}},
+     "in.dxf",
+     "output.txt",
+     "別の実行が一覧を書き込んでいます"},
+    // A listing another run holds (through a link from its folder) stops the run too.
     {"ListingOfAnotherRun",
-     {{"in.dxf", kLf}, {"output.txt", "<run>"}},
+     {{"in.dxf", kCrLf}, {"output.txt", "<run>"}},
      "in.dxf",
      "output.txt",
      "別の実行が一覧を書き込んでいます"},
@@ -135,6 +148,7 @@ void make(const test::TempDir& dir, const std::vector<std::pair<const char*, con
             EXPECT_EQ(::mkfifo((dir / name).c_str(), 0600), 0);
         }
 #endif
+        if (std::string_view(name).empty()) continue;
         if (!what.starts_with('<') || what == "<locked>" || what == "<seen>" || what == "<run>")
             test::writeFile(dir / name, what == "<locked>" ? kCrLf : bytes);
     }
@@ -149,8 +163,14 @@ TEST_P(FailureTest, NamesTheFileAndTouchesNothingElse) {
     auto before = snapshot(dir.path);
     std::vector<std::shared_ptr<void>> held;
     std::optional<OutputFile> otherRun;
+    std::optional<FolderLock> otherRunsFolder;
     for (const auto& [name, bytes] : row.files) {
         if (std::string(bytes) != "<run>") continue;
+        if (std::string_view(name).empty()) {
+            otherRunsFolder.emplace(dir.path);
+            ASSERT_TRUE(otherRunsFolder->taken());
+            continue;
+        }
         otherRun = OutputFile::openExisting(dir / name);
         ASSERT_TRUE(otherRun && otherRun->tryLock());
     }
@@ -184,43 +204,52 @@ TEST_P(FailureTest, NamesTheFileAndTouchesNothingElse) {
     }
     held.clear();
     otherRun.reset();
+    otherRunsFolder.reset();
     EXPECT_EQ(snapshot(dir.path), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, FailureTest, ::testing::ValuesIn(kRows),
                          [](const auto& row) { return std::string(row.param.name); });
 
-// Two runs in one folder: while the first shows its box about the copy, a second lists another
-// LF drawing. With an earlier listing, which the first holds by then, the second stops at once
-// and changes nothing; without one, it replaces the copy. The first then lists its own drawing.
+// Two runs in one folder: while the first shows its box about the copy, a second is started on
+// another LF drawing. Whether or not there is an earlier listing, the second stops at once and
+// changes nothing; the first then lists its own drawing. A listing that a run elsewhere (through
+// a link) has taken meanwhile stops the first before it empties that listing.
 TEST(TwoRunsTest, TheFirstListsItsOwnDrawing) {
-    for (const bool earlier : {true, false}) {
+    enum Meanwhile { kEarlierListing, kNoListing, kListingTakenElsewhere };
+    for (const Meanwhile meanwhile : {kEarlierListing, kNoListing, kListingTakenElsewhere}) {
+        SCOPED_TRACE(meanwhile);
         test::TempDir dir;
         test::writeFile(dir / "a.dxf", kLf);
         test::writeFile(dir / "b.dxf", " 70\n2\n");
         // Longer than the listing that replaces it: none of it may stay behind.
         const std::string old(1000, 'e');
-        if (earlier) test::writeFile(dir / "output.txt", old);
+        if (meanwhile == kEarlierListing) test::writeFile(dir / "output.txt", old);
         test::FakeHost first, second;
-        std::string stopped, secondListing;
+        std::string stopped;
+        std::optional<OutputFile> elsewhere;
         first.onBox = [&] {
-            try {
-                subDXFver(dir / "b.dxf", second, test::appIn(dir.path));
-                secondListing = test::readFile(dir / "output.txt");
-            } catch (const Failure& failure) {
-                stopped = failure.what();
-            }
-            if (earlier) {
-                EXPECT_EQ(test::readFile(dir / "output.txt"), old);
-            }
+            const auto before = snapshot(dir.path);
+            stopped =
+                test::failureOf([&] { subDXFver(dir / "b.dxf", second, test::appIn(dir.path)); });
+            EXPECT_EQ(snapshot(dir.path), before);
+            EXPECT_TRUE(second.boxes.empty());
+            if (meanwhile != kListingTakenElsewhere) return;
+            test::writeFile(dir / "output.txt", old);
+            elsewhere = OutputFile::openExisting(dir / "output.txt");
+            ASSERT_TRUE(elsewhere && elsewhere->tryLock());
         };
-        subDXFver(dir / "a.dxf", first, test::appIn(dir.path));
-        EXPECT_EQ(test::readFile(dir / "output.txt"), test::listingOf(" 70\r\n1\r\n\r\n"));
-        EXPECT_EQ(stopped.find("別の実行が一覧を書き込んでいます") != std::string::npos, earlier);
-#ifndef _WIN32
-        // Windows keeps the copy the first reads from being replaced: there the second stops.
-        EXPECT_EQ(secondListing, earlier ? "" : test::listingOf(" 70\r\n2\r\n\r\n"));
-#endif
+        const auto run = [&] { subDXFver(dir / "a.dxf", first, test::appIn(dir.path)); };
+        if (meanwhile == kListingTakenElsewhere) {
+            EXPECT_NE(test::failureOf(run).find("別の実行が一覧を書き込んでいます"),
+                      std::string::npos);
+            EXPECT_EQ(test::readFile(dir / "output.txt"), old);
+        } else {
+            run();
+            EXPECT_EQ(test::readFile(dir / "output.txt"), test::listingOf(" 70\r\n1\r\n\r\n"));
+        }
+        EXPECT_NE(stopped.find("別の実行が一覧を書き込んでいます"), std::string::npos) << stopped;
+        EXPECT_EQ(test::readFile(dir / "unix.dxf"), " 70\r\n1\r\n\r\n");
     }
 }
 
