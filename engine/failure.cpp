@@ -43,9 +43,11 @@ bool isAccessDenied(unsigned long osError) {
 
 namespace {
 std::string fileMessage(std::string_view what, const std::filesystem::path& file,
-                        std::string_view reason) {
+                        std::string_view reason, std::string_view label = "ファイル") {
     std::string message(what);
-    message += "\n\nファイル: ";
+    message += "\n\n";
+    message += label;
+    message += ": ";
     message += pathText(file);
     message += "\n理由: ";
     message += reason;
@@ -61,6 +63,16 @@ void throwFileFailure(std::string_view what, const std::filesystem::path& file,
 void throwFileFailure(std::string_view what, const std::filesystem::path& file,
                       std::string_view reason) {
     throw Failure(fileMessage(what, file, reason));
+}
+
+void throwFolderFailure(std::string_view what, const std::filesystem::path& folder,
+                        unsigned long osError) {
+    throw FileFailure(fileMessage(what, folder, osErrorText(osError), "フォルダ"), osError);
+}
+
+void throwFolderFailure(std::string_view what, const std::filesystem::path& folder,
+                        std::string_view reason) {
+    throw Failure(fileMessage(what, folder, reason, "フォルダ"));
 }
 
 }  // namespace dxflist

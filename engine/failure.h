@@ -43,4 +43,10 @@ std::string osErrorText(unsigned long code);
 [[noreturn]] void throwFileFailure(std::string_view what, const std::filesystem::path& file,
                                    std::string_view reason);
 
+// The same about a folder.
+[[noreturn]] void throwFolderFailure(std::string_view what, const std::filesystem::path& folder,
+                                     unsigned long osError);
+[[noreturn]] void throwFolderFailure(std::string_view what, const std::filesystem::path& folder,
+                                     std::string_view reason);
+
 }  // namespace dxflist

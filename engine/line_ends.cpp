@@ -116,47 +116,29 @@ bool writeCrLfCopy(InputFile& in, std::size_t chunk, TextWriter& out, HostServic
     return endedAtCr;
 }
 
-// The file the copy is written to: a new file of the run's own, renamed into place once it is
-// complete, so that a failure never leaves a damaged copy and no file that happens to carry
-// the temporary name (a leftover, a link to a drawing) is ever written through. Where the
-// folder lets nobody create files but the copy already exists as a writable file of its own,
-// the copy is written in place instead.
-OutputFile openCopyFile(const std::filesystem::path& copy, const std::filesystem::path& selFn,
-                        const AppInfo& app) {
-    std::filesystem::path temp = copy;
-    temp += ".tmp";
+// Where the folder lets nobody create files but the copy is already there as a file of its own
+// (no link, no second name), the copy is written in place instead; and only where the listing,
+// which cannot be created there either, already exists and may be written: otherwise the run
+// would fail having emptied the old copy.
+std::optional<OutputFile> openInPlace(const std::filesystem::path& copy,
+                                      const std::filesystem::path& selFn, const AppInfo& app) {
+    if (sameFile(copy, selFn) || sameFile(copy, listingPath(app))) return std::nullopt;
     try {
-        return OutputFile::createNew(temp);
-    } catch (const FileFailure& failure) {
-        if (!isAccessDenied(failure.osError()) || sameFile(copy, selFn) ||
-            sameFile(copy, listingPath(app)))
-            throw;
-        std::optional<OutputFile> inPlace;
-        try {
-            inPlace = OutputFile::openExisting(copy);
-        } catch (const Failure&) {
-            // Not writable either: the temporary file's failure says what the folder lacks.
-        }
-        if (!inPlace) throw;
-        inPlace->truncate();
-        return std::move(*inPlace);
+        if (!OutputFile::openExisting(listingPath(app))) return std::nullopt;
+        OutputFile file = OutputFile::openToRewrite(copy);
+        file.truncate();
+        return file;
+    } catch (const Failure&) {
+        // Not writable either: the new file's failure says what the folder lacks.
+        return std::nullopt;
     }
 }
 
-// Removes a half-written copy unless it was moved into place.
-class TempFileGuard {
-  public:
-    explicit TempFileGuard(std::filesystem::path path) : path_(std::move(path)) {}
-    ~TempFileGuard() {
-        if (!path_.empty()) removeFileNoThrow(path_);
-    }
-    TempFileGuard(const TempFileGuard&) = delete;
-    TempFileGuard& operator=(const TempFileGuard&) = delete;
-    void release() { path_.clear(); }
-
-  private:
-    std::filesystem::path path_;
-};
+// A copy written in place that could not be finished is not the drawing's copy any more.
+[[noreturn]] void throwCopyIncomplete(const Failure& failure, const std::filesystem::path& copy) {
+    throw Failure(std::string(failure.what()) + "\n\n" + pathText(copy) +
+                  " は書き込みの途中で止まったので、不完全です。");
+}
 
 }  // namespace
 
@@ -168,29 +150,39 @@ PreparedSource prepareLineEnds(const std::filesystem::path& selFn, HostServices&
                                const AppInfo& app) {
     if (!firstLineHasLf(selFn)) return {selFn, nullptr};
 
+    // The copy is a new file that replaces the old one once complete, so that a failure or a
+    // kill never leaves a damaged copy and no file there (a link to a drawing) is written through.
     const std::filesystem::path copy = copyPath(app);
-    OutputFile file = openCopyFile(copy, selFn, app);
-    const bool inPlace = file.path() == copy;
-    // Declared before the writer, so that the file is closed before it is removed.
-    TempFileGuard guard(inPlace ? std::filesystem::path() : file.path());
-    const std::filesystem::path temp = file.path();
+    std::optional<ReplacementFile> replacement;
+    std::optional<OutputFile> inPlace;
+    try {
+        replacement.emplace(copy);
+    } catch (const FileFailure& failure) {
+        if (!isAccessDenied(failure.osError())) throw;
+        inPlace = openInPlace(copy, selFn, app);
+        if (!inPlace) throw;
+    }
     const bool endedAtCr = [&] {
-        // Closed before the rename, which Windows refuses for a file that is open: the chosen
-        // file may be the copy itself.
+        // Closed before the copy is put in place, which Windows refuses for a file that is
+        // open: the chosen file may be the copy itself.
         InputFile in(selFn);
         const std::size_t chunk = LineReader::chunkFor(in.size());
         // Every byte may become two, so a chunk of input needs twice its size of output.
-        TextWriter out(std::move(file), 2 * chunk + kBlock);
-        return writeCrLfCopy(in, chunk, out, host);
+        TextWriter out(inPlace ? std::move(*inPlace) : replacement->output(), 2 * chunk + kBlock);
+        try {
+            return writeCrLfCopy(in, chunk, out, host);
+        } catch (const Failure& failure) {
+            if (inPlace) throwCopyIncomplete(failure, copy);
+            throw;
+        }
     }();
     if (endedAtCr && sameFile(selFn, copy)) {
         // Rewriting the copy from its own first line would drop everything after its first
         // CR: read it as it is.
         return {selFn, nullptr};
     }
-    auto made = std::make_unique<InputFile>(temp);
-    if (!inPlace) replaceFile(temp, copy);
-    guard.release();
+    std::unique_ptr<InputFile> made =
+        inPlace ? std::make_unique<InputFile>(copy) : replacement->putInPlace();
 
     std::string text = "\r\n\r\n";
     text +=

@@ -20,6 +20,21 @@ std::filesystem::path numberedName(const std::filesystem::path& path, int number
     return name;
 }
 
+std::filesystem::path temporaryName(const std::filesystem::path& target, int number) {
+    std::filesystem::path name = target;
+    name += ".tmp";
+    return numberedName(name, number);
+}
+
+void temporaryNamesTaken(const std::filesystem::path& target) {
+    const std::string first = pathText(temporaryName(target, 0).filename());
+    throwFolderFailure(
+        "一時ファイルの名前がすべて使われているため、コピーを作れません。", target.parent_path(),
+        "このフォルダには " + first + " から " + first + "." + std::to_string(kOtherNames) +
+            " までの名前のファイルがすべてあります。不要なものを削除してから、もう一度"
+            "開いてください。");
+}
+
 void readExactlyAt(std::intptr_t handle, std::uint64_t offset, char* buffer, std::size_t size,
                    const std::filesystem::path& path, const char* readFailed,
                    const char* endedEarly) {

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 
 #include "engine/text.h"
@@ -28,6 +29,10 @@ class InputFile {
     const std::filesystem::path& path() const { return path_; }
 
   private:
+    friend class ReplacementFile;
+    InputFile(const std::filesystem::path& path, std::intptr_t handle)
+        : path_(path), handle_(handle) {}
+
     std::filesystem::path path_;
     std::intptr_t handle_ = -1;
     std::uint64_t position_ = 0;
@@ -47,11 +52,12 @@ class OutputFile {
     OutputFile& operator=(const OutputFile&) = delete;
     OutputFile& operator=(OutputFile&& other) noexcept;
 
-    // A new file of the caller's own: `path`, or `path`.1, `path`.2, ... when that name is
-    // taken. Never an existing file, never through a link, so nobody's data is written over.
-    static OutputFile createNew(const std::filesystem::path& path);
     // The existing file opened as it is, or nothing when there is no such file.
     static std::optional<OutputFile> openExisting(const std::filesystem::path& path);
+    // The existing file opened as it is, to be rewritten in place: only a regular file that is
+    // nobody else's too, that is not a link of any kind and has no second name, so that no
+    // other file is written through it.
+    static OutputFile openToRewrite(const std::filesystem::path& path);
 
     // Takes an exclusive lock that the same call on the same file, from any process, sees;
     // false when someone else holds it. Where the system cannot lock this file, true.
@@ -68,12 +74,38 @@ class OutputFile {
     const std::filesystem::path& path() const { return path_; }
 
   private:
+    friend class ReplacementFile;
     OutputFile(const std::filesystem::path& path, std::intptr_t handle)
         : path_(path), handle_(handle) {}
 
     std::filesystem::path path_;
     std::intptr_t handle_ = -1;
     std::uint64_t written_ = 0;
+};
+
+// A new file that takes the place of `target` only once it is complete. Until then it has no
+// name where the system allows it (an unnamed file on Linux, a file deleted with its last handle
+// on Windows), so that a run that fails or is killed leaves nothing behind; elsewhere it has a
+// temporary name of its own (target.tmp, or target.tmp.1 to .99 when that is taken), removed
+// when the run fails. An existing file, or a link, is never written through.
+class ReplacementFile {
+  public:
+    explicit ReplacementFile(const std::filesystem::path& target);
+    ~ReplacementFile();  // removes the file unless it was put in place
+    ReplacementFile(const ReplacementFile&) = delete;
+    ReplacementFile& operator=(const ReplacementFile&) = delete;
+
+    // The file to write; it may be closed before putInPlace().
+    OutputFile output();
+    // Gives the complete file the target's name, replacing the file there, and returns it
+    // opened for reading: the run reads what it wrote, whatever happens to the name meanwhile.
+    std::unique_ptr<InputFile> putInPlace();
+
+  private:
+    std::filesystem::path target_;
+    std::filesystem::path temporary_;  // the file's name until it is in place, if it has one
+    std::intptr_t handle_ = -1;
+    bool inPlace_ = false;
 };
 
 // A claim on a folder that every run, in this process or another, sees: one run at a time
@@ -120,11 +152,5 @@ void setCurrentFolder(const std::filesystem::path& folder);
 
 // True when both paths name one existing file (links and symlinks included).
 bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b);
-
-// Renames `from` to `to`, replacing `to` if it exists.
-void replaceFile(const std::filesystem::path& from, const std::filesystem::path& to);
-
-// Deletes a file of our own if it is there; for clean-up, so it never fails.
-void removeFileNoThrow(const std::filesystem::path& path) noexcept;
 
 }  // namespace dxflist

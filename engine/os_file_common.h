@@ -16,6 +16,8 @@ inline constexpr const char* kChanged = "ファイルが読み込み中に変更
 inline constexpr const char* kChangedReason =
     "読み込んだ部分をもう一度読むと、ファイルがそこまで届いていません。";
 inline constexpr const char* kCreateFailed = "ファイルを作成できません。";
+inline constexpr const char* kNotOwnFileReason =
+    "リンクか、別の名前でも使われているファイルなので、書き換えません。";
 inline constexpr const char* kWriteFailed = "ファイルに書き込めません。";
 inline constexpr const char* kScratchFailed = "一時ファイルを作成できません。";
 inline constexpr const char* kScratchWriteFailed = "一時ファイルに書き込めません。";
@@ -30,6 +32,13 @@ inline constexpr int kOtherNames = 99;
 
 // `path`, or `path`.number for number > 0.
 std::filesystem::path numberedName(const std::filesystem::path& path, int number);
+
+// The temporary name of the replacement of `target` when `number` names are taken: target.tmp,
+// then target.tmp.1 to .99.
+std::filesystem::path temporaryName(const std::filesystem::path& target, int number);
+
+// Every temporary name of the replacement of `target` is taken.
+[[noreturn]] void temporaryNamesTaken(const std::filesystem::path& target);
 
 // The platform's read of up to `size` bytes at `offset`, which moves no file position;
 // 0 only at the end of the file. Throws a FileFailure with `readFailed` on an error.

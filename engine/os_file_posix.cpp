@@ -80,18 +80,6 @@ OutputFile::OutputFile(const std::filesystem::path& path, Mode mode) : path_(pat
     handle_ = fd;
 }
 
-OutputFile OutputFile::createNew(const std::filesystem::path& path) {
-    int error = 0;
-    for (int number = 0; number <= os::kOtherNames; ++number) {
-        const std::filesystem::path name = os::numberedName(path, number);
-        const int fd = openForWriting(name, O_CREAT | O_EXCL | O_NOFOLLOW);
-        if (fd >= 0) return OutputFile(name, fd);
-        error = errno;
-        if (error != EEXIST) break;
-    }
-    throwFileFailure(os::kCreateFailed, path, static_cast<unsigned long>(error));
-}
-
 std::optional<OutputFile> OutputFile::openExisting(const std::filesystem::path& path) {
     const int fd = openForWriting(path, 0);
     if (fd >= 0) return OutputFile(path, fd);
@@ -142,13 +130,76 @@ void OutputFile::close() {
         throwFileFailure(os::kCloseFailed, path_, static_cast<unsigned long>(errno));
 }
 
-void replaceFile(const std::filesystem::path& from, const std::filesystem::path& to) {
-    if (std::rename(from.c_str(), to.c_str()) != 0)
-        throwFileFailure(os::kCreateFailed, to, static_cast<unsigned long>(errno));
+OutputFile OutputFile::openToRewrite(const std::filesystem::path& path) {
+    const int fd = openForWriting(path, O_NOFOLLOW);
+    if (fd < 0) throwFileFailure(os::kCreateFailed, path, static_cast<unsigned long>(errno));
+    OutputFile file(path, fd);
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink != 1)
+        throwFileFailure(os::kCreateFailed, path, os::kNotOwnFileReason);
+    return file;
 }
 
-void removeFileNoThrow(const std::filesystem::path& path) noexcept {
-    ::unlink(path.c_str());
+namespace {
+int dupOrThrow(int fd, const std::filesystem::path& path) {
+    const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (copy < 0) throwFileFailure(os::kCreateFailed, path, static_cast<unsigned long>(errno));
+    return copy;
+}
+}  // namespace
+
+// Unnamed (O_TMPFILE) in the target's folder where the file system has it; a new name of its
+// own elsewhere. Read and write: the run reads the copy through the same file.
+ReplacementFile::ReplacementFile(const std::filesystem::path& target) : target_(target) {
+    const std::filesystem::path folder =
+        target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+#ifdef O_TMPFILE
+    handle_ = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+    if (handle_ >= 0) return;
+#endif
+    for (int number = 0; number <= os::kOtherNames; ++number) {
+        const std::filesystem::path name = os::temporaryName(target, number);
+        const int fd =
+            ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            handle_ = fd;
+            temporary_ = name;
+            return;
+        }
+        if (errno != EEXIST)
+            throwFileFailure(os::kCreateFailed, name, static_cast<unsigned long>(errno));
+    }
+    os::temporaryNamesTaken(target);
+}
+
+ReplacementFile::~ReplacementFile() {
+    if (!inPlace_ && !temporary_.empty()) ::unlink(temporary_.c_str());
+    if (handle_ != -1) ::close(asFd(handle_));
+}
+
+OutputFile ReplacementFile::output() {
+    return OutputFile(temporary_.empty() ? target_ : temporary_,
+                      dupOrThrow(asFd(handle_), target_));
+}
+
+// An unnamed file gets a temporary name first, as no call gives it a name that replaces
+// another; the rename then replaces the target in one step.
+std::unique_ptr<InputFile> ReplacementFile::putInPlace() {
+    for (int number = 0; temporary_.empty(); ++number) {
+        if (number > os::kOtherNames) os::temporaryNamesTaken(target_);
+        const std::filesystem::path name = os::temporaryName(target_, number);
+        const std::string self = "/proc/self/fd/" + std::to_string(handle_);
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            temporary_ = name;
+        } else if (errno != EEXIST) {
+            throwFileFailure(os::kCreateFailed, name, static_cast<unsigned long>(errno));
+        }
+    }
+    if (std::rename(temporary_.c_str(), target_.c_str()) != 0)
+        throwFileFailure(os::kCreateFailed, target_, static_cast<unsigned long>(errno));
+    inPlace_ = true;
+    const int fd = dupOrThrow(asFd(handle_), target_);
+    return std::unique_ptr<InputFile>(new InputFile(target_, fd));
 }
 
 // Without a name where the system allows (O_TMPFILE): nothing is left behind even when the
@@ -217,7 +268,7 @@ FolderLock::~FolderLock() {
 
 void setCurrentFolder(const std::filesystem::path& folder) {
     if (::chdir(folder.c_str()) != 0)
-        throwFileFailure(os::kFolderFailed, folder, static_cast<unsigned long>(errno));
+        throwFolderFailure(os::kFolderFailed, folder, static_cast<unsigned long>(errno));
 }
 
 }  // namespace dxflist

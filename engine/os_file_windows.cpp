@@ -94,19 +94,6 @@ OutputFile::OutputFile(const std::filesystem::path& path, Mode mode) : path_(pat
     handle_ = reinterpret_cast<std::intptr_t>(h);
 }
 
-OutputFile OutputFile::createNew(const std::filesystem::path& path) {
-    DWORD error = 0;
-    for (int number = 0; number <= os::kOtherNames; ++number) {
-        const std::filesystem::path name = os::numberedName(path, number);
-        HANDLE h = CreateFileW(systemPath(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h != INVALID_HANDLE_VALUE) return OutputFile(name, reinterpret_cast<std::intptr_t>(h));
-        error = GetLastError();
-        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
-    }
-    throwFileFailure(os::kCreateFailed, path, error);
-}
-
 std::optional<OutputFile> OutputFile::openExisting(const std::filesystem::path& path) {
     HANDLE h =
         CreateFileW(systemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -168,17 +155,78 @@ void OutputFile::close() {
     if (!CloseHandle(h)) throwFileFailure(os::kCloseFailed, path_, GetLastError());
 }
 
-void replaceFile(const std::filesystem::path& from, const std::filesystem::path& to) {
-    if (!MoveFileExW(systemPath(from).c_str(), systemPath(to).c_str(), MOVEFILE_REPLACE_EXISTING))
-        throwFileFailure(os::kCreateFailed, to, GetLastError());
+OutputFile OutputFile::openToRewrite(const std::filesystem::path& path) {
+    HANDLE h = CreateFileW(systemPath(path).c_str(), GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) throwFileFailure(os::kCreateFailed, path, GetLastError());
+    OutputFile file(path, reinterpret_cast<std::intptr_t>(h));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (GetFileType(h) != FILE_TYPE_DISK || !GetFileInformationByHandle(h, &info) ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) ||
+        info.nNumberOfLinks != 1)
+        throwFileFailure(os::kCreateFailed, path, os::kNotOwnFileReason);
+    return file;
 }
 
-void removeFileNoThrow(const std::filesystem::path& path) noexcept {
-    try {
-        DeleteFileW(systemPath(path).c_str());
-    } catch (...) {
-        // Out of memory for the name: the file stays, which is all this can do.
+namespace {
+// Marks the file to be deleted when its last handle closes, or takes the mark back.
+bool deleteOnClose(HANDLE h, bool remove) {
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = remove;
+    return SetFileInformationByHandle(h, FileDispositionInfo, &disposition, sizeof disposition);
+}
+
+std::intptr_t duplicateOrThrow(std::intptr_t handle, const std::filesystem::path& path) {
+    HANDLE copy = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), asHandle(handle), GetCurrentProcess(), &copy, 0,
+                         FALSE, DUPLICATE_SAME_ACCESS))
+        throwFileFailure(os::kCreateFailed, path, GetLastError());
+    return reinterpret_cast<std::intptr_t>(copy);
+}
+}  // namespace
+
+// A file has a name on Windows from the start; marked to be deleted with its last handle, it
+// goes with the process however that ends, until the mark is taken back to put it in place.
+ReplacementFile::ReplacementFile(const std::filesystem::path& target) : target_(target) {
+    for (int number = 0; number <= os::kOtherNames; ++number) {
+        const std::filesystem::path name = os::temporaryName(target, number);
+        HANDLE h = CreateFileW(systemPath(name).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
+                               FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            handle_ = reinterpret_cast<std::intptr_t>(h);
+            temporary_ = name;
+            deleteOnClose(h, true);
+            return;
+        }
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
+            throwFileFailure(os::kCreateFailed, name, error);
     }
+    os::temporaryNamesTaken(target);
+}
+
+ReplacementFile::~ReplacementFile() {
+    if (handle_ == -1) return;
+    const bool marked = inPlace_ || deleteOnClose(asHandle(handle_), true);
+    CloseHandle(asHandle(handle_));
+    if (!marked) DeleteFileW(systemPath(temporary_).c_str());
+}
+
+OutputFile ReplacementFile::output() {
+    return OutputFile(temporary_, duplicateOrThrow(handle_, temporary_));
+}
+
+std::unique_ptr<InputFile> ReplacementFile::putInPlace() {
+    const std::intptr_t reading = duplicateOrThrow(handle_, target_);
+    std::unique_ptr<InputFile> made(new InputFile(target_, reading));
+    deleteOnClose(asHandle(handle_), false);
+    if (!MoveFileExW(systemPath(temporary_).c_str(), systemPath(target_).c_str(),
+                     MOVEFILE_REPLACE_EXISTING))
+        throwFileFailure(os::kCreateFailed, target_, GetLastError());
+    inPlace_ = true;
+    return made;
 }
 
 ScratchFile::ScratchFile() {
@@ -187,7 +235,9 @@ ScratchFile::ScratchFile() {
     path_ =
         length ? std::filesystem::path(std::wstring(folder, length)) : std::filesystem::path(L".");
     DWORD error = 0;
-    for (unsigned number = 0; number <= 1000; ++number) {
+    // The process number keeps the names of two programs apart; they are deleted with their
+    // handles, so the names of one process are few.
+    for (int number = 0; number <= os::kOtherNames; ++number) {
         const std::filesystem::path name =
             path_ / (L"dxflist-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                      std::to_wstring(number) + L".tmp");
@@ -269,7 +319,7 @@ FolderLock::~FolderLock() {
 
 void setCurrentFolder(const std::filesystem::path& folder) {
     if (!SetCurrentDirectoryW(systemPath(folder).c_str()))
-        throwFileFailure(os::kFolderFailed, folder, GetLastError());
+        throwFolderFailure(os::kFolderFailed, folder, GetLastError());
 }
 
 }  // namespace dxflist

@@ -32,7 +32,7 @@ struct FailureRow {
     const char* name;
     std::vector<std::pair<const char*, const char*>> files;
     const char* chosen;    // in the folder, or a full path
-    const char* named;     // the file the message must name; none: the drawing is listed
+    const char* named;     // the file the message must name ("": the folder); none: listed
     std::string why = "";  // the reason the message must give
     const char* appDir = "";
 };
@@ -75,7 +75,8 @@ const FailureRow kRows[] = {
     {"EveryTemporaryNameTaken",
      {{"in.dxf", kLf}, {"unix.dxf", "old"}, {"unix.dxf.tmp", "<taken>"}},
      "in.dxf",
-     "unix.dxf.tmp"},
+     "",
+     "unix.dxf.tmp.99"},
 #ifndef _WIN32
     // A FIFO would keep the run waiting for a writer, a device would never end.
     {"FifoAsSource", {{"p.dxf", "<fifo>"}}, "p.dxf", "p.dxf", kNotAFile},
@@ -198,8 +199,9 @@ TEST_P(FailureTest, NamesTheFileAndTouchesNothingElse) {
             before[(dir / made).string()] = test::readFile(dir / made);
     } else {
         const std::string message = test::failureOf(run);
-        EXPECT_NE(message.find("ファイル: " + pathText(in(dir, row.named))), std::string::npos)
-            << message;
+        const std::string named = *row.named ? "ファイル: " + pathText(in(dir, row.named))
+                                             : "フォルダ: " + pathText(dir.path);
+        EXPECT_NE(message.find(named), std::string::npos) << message;
         EXPECT_NE(message.find(row.why), std::string::npos) << message;
     }
     held.clear();
@@ -255,7 +257,8 @@ TEST(TwoRunsTest, TheFirstListsItsOwnDrawing) {
 
 // Exit or a closed window during the copy of a large LF drawing stops the run there: the
 // window's events end the program through the event hook, which the copy calls every few
-// kilobytes. The earlier copy stays, and no listing, box or temporary file appears.
+// kilobytes. The earlier copy stays, and no listing, box or temporary file appears. On Linux the
+// copy has no name until it is complete, so that a run killed meanwhile leaves nothing either.
 TEST(StopTest, StopDuringTheCopyLeavesTheFolderAsItWas) {
     test::TempDir dir;
     test::writeFile(dir / "in.dxf", std::string(100'000, '\n'));
@@ -263,6 +266,9 @@ TEST(StopTest, StopDuringTheCopyLeavesTheFolderAsItWas) {
     const auto before = snapshot(dir.path);
     test::FakeHost host;
     host.onEvents = [&, calls = 0]() mutable {
+#ifdef __linux__
+        EXPECT_EQ(snapshot(dir.path), before);
+#endif
         if (++calls == 3) throw std::runtime_error("end");
     };
     EXPECT_THROW(subDXFver(dir / "in.dxf", host, test::appIn(dir.path)), std::runtime_error);

@@ -77,6 +77,44 @@ if [[ -z ${DXFLIST_SANITIZED:-} ]]; then
     check "too little memory, 6 to 40 MB of address space" '[[ -z $bad ]] || { echo "$bad" >"$work/err"; false; }'
 fi
 
+# The copy written in place never goes through a link or a second name, nor starts where the
+# listing cannot be written, and a copy it could not finish is said to be incomplete.
+mkdir -p "$work/perm/rw" && install -m 666 "$sample" "$work/perm/rw/other.dxf" && install -m 666 "$sample" "$work/perm/ref.dxf"
+for shape in symlink hardlink nolisting filesize; do
+    d=$work/perm/$shape && mkdir -p "$d" && touch "$d/output.txt"
+    case $shape in
+    symlink) ln -s "$work/perm/rw/other.dxf" "$d/unix.dxf" ;;
+    hardlink) ln "$work/perm/rw/other.dxf" "$d/unix.dxf" ;;
+    nolisting) rm "$d/output.txt" && printf 'old copy\r\n' >"$d/unix.dxf" ;;
+    filesize) touch "$d/unix.dxf" ;;
+    esac
+    chmod 666 "$d"/* 2>/dev/null; chmod 555 "$d"
+done
+check "in place: a unix.dxf that is a symbolic link is not written through" '((status == 2)) && cmp -s "$work/perm/rw/other.dxf" "$work/perm/ref.dxf"' \
+    "${as_user[@]}" "$batch" "$work/perm/lf.dxf" "$work/perm/symlink"
+check "in place: a unix.dxf with a second name is not written through" '((status == 2)) && cmp -s "$work/perm/rw/other.dxf" "$work/perm/ref.dxf"' \
+    "${as_user[@]}" "$batch" "$work/perm/lf.dxf" "$work/perm/hardlink"
+check "in place: without a listing the old copy stays" '((status == 2)) && [[ $(cat "$work/perm/nolisting/unix.dxf") == $'"'"'old copy\r'"'"' ]]' \
+    "${as_user[@]}" "$batch" "$work/perm/lf.dxf" "$work/perm/nolisting"
+check "in place: a copy stopped by a file-size limit is said to be incomplete" '((status == 2)) && has "不完全" && has "File too large"' \
+    bash -c 'ulimit -f 1 && exec "$@"' - "${as_user[@]}" "$batch" "$work/perm/lf.dxf" "$work/perm/filesize"
+
+# A run killed while it copies an LF drawing leaves no file behind: three such runs, then one
+# that lists the drawing as ever.
+mkdir -p "$work/killed"
+yes $' 70\n1' | head -c 200000000 >"$work/killed.dxf"
+leftovers=""
+for i in 1 2 3; do
+    "$batch" "$work/killed.dxf" "$work/killed" 2>/dev/null &
+    pid=$!
+    for _ in $(seq 500); do ls -l "/proc/$pid/fd" 2>/dev/null | grep -qF "$work/killed/" && break; sleep 0.01; done
+    kill -KILL "$pid" 2>/dev/null; wait "$pid" 2>/dev/null
+    leftovers+=$(ls -A "$work/killed")
+done
+rm -f "$work/killed.dxf"
+check "runs killed during the copy leave nothing, the next lists" '[[ -z $leftovers ]] && ((status == 0)) && same_as_lf "$work/killed"' \
+    "$batch" "$lf" "$work/killed"
+
 # A file-size limit (ulimit -f): the usual failure and whole lines, not death by a signal.
 mkdir -p "$work/fsize"
 run bash -c 'ulimit -f 64 && exec "$0" "$@"' "$batch" "$sample" "$work/fsize"
