@@ -21,14 +21,9 @@ void StructureAnnotator::reset() {
     getMode = GetMode::None;
     varName.clear();
     varLine = 0;
-    clearVarValue();
+    varValue.clear();
     tblName.clear();
     endSecFlag = false;
-}
-
-void StructureAnnotator::clearVarValue() {
-    varValue.clear();
-    if (spill_) spill_->clear();
 }
 
 void StructureAnnotator::setSecName(const TextRef& name) {
@@ -84,7 +79,7 @@ bool StructureAnnotator::applyRules(Code code, const GroupPair& pair, TextWriter
         getMode = GetMode::None;
         if (!varName.empty()) writeLine(listing, varLine, varName, "=", varValue);
         varName.clear();
-        clearVarValue();
+        varValue.clear();
         handled = true;
         if (!endSecFlag) reuseFlag = true;
         endSecFlag = false;
@@ -94,17 +89,13 @@ bool StructureAnnotator::applyRules(Code code, const GroupPair& pair, TextWriter
         getMode = GetMode::Var;
         varName.assign(value);
         varLine = line;
-        clearVarValue();
+        varValue.clear();
         handled = true;
     }
     // A header variable's value. An empty first value is replaced by the next one.
     if (getMode == GetMode::Var && !handled) {
         if (!varValue.empty()) varValue.append(" , ");
         varValue.append(value);
-        if (varValue.mem().size() >= kPendingInMemory) {
-            if (!spill_) spill_ = std::make_unique<ScratchFile>();
-            varValue.spillTo(*spill_);
-        }
         handled = true;
     }
     // TABLES named after a section start or comment inside a section that has not ended.

@@ -9,6 +9,7 @@
 
 #include "engine/cp932.h"
 #include "engine/listing_writer.h"
+#include "engine/rope.h"
 #include "engine/text.h"
 
 namespace dxflist {
@@ -22,11 +23,9 @@ struct GroupPair {
 
 class StructureAnnotator {
   public:
-    // Bytes of a pending header variable's values held in memory; the rest waits in a scratch
-    // file, so that a variable of millions of values costs no more memory than a short one.
-    static constexpr std::size_t kPendingInMemory = std::size_t{1} << 20;
-
-    explicit StructureAnnotator(const ListingTexts& texts) : texts_(texts) {}
+    // `source` is the file the pairs are read from: long values stay there until written.
+    StructureAnnotator(const ListingTexts& texts, InputFile& source)
+        : texts_(texts), secName(&source), varName(&source), varValue(&source), tblName(&source) {}
 
     // Back to the state at the start of a run.
     void reset();
@@ -72,7 +71,6 @@ class StructureAnnotator {
     enum class Section { None, Header, Tables, Entities, Blocks, Other };
 
     void setSecName(const TextRef& name);
-    void clearVarValue();
 
     const ListingTexts& texts_;
     Rope secName;
@@ -80,8 +78,7 @@ class StructureAnnotator {
     GetMode getMode = GetMode::None;
     Rope varName;
     std::int32_t varLine = 0;
-    Rope varValue;
-    std::unique_ptr<ScratchFile> spill_;  // made when a variable's values first need it
+    Rope varValue;  // a variable of millions of values costs no more memory than a short one
     Rope tblName;
     bool endSecFlag = false;
 };

@@ -19,7 +19,7 @@ namespace dxflist {
 namespace {
 
 // Bytes of the copy between two chances for window events.
-constexpr std::ptrdiff_t kCopySlice = 4096;
+constexpr std::size_t kCopySlice = 4096;
 
 // Whether the first line, up to the first CR, holds an LF. Reading the first line of an empty
 // file is reading past its end.
@@ -94,7 +94,8 @@ bool writeCrLfCopy(InputFile& in, std::size_t chunk, TextWriter& out, HostServic
         const char* stop = cr ? cr : buffer.get() + got;
         for (const char* from = buffer.get(); from < stop;) {
             host.doEvents();
-            const char* sliceEnd = from + std::min(kCopySlice, stop - from);
+            const char* sliceEnd =
+                from + std::min(kCopySlice, static_cast<std::size_t>(stop - from));
             char* to = out.reserve(2 * static_cast<std::size_t>(sliceEnd - from) + kBlock);
             out.commit(copyWithCrLf(from, sliceEnd, to));
             from = sliceEnd;
@@ -167,8 +168,9 @@ PreparedSource prepareLineEnds(const std::filesystem::path& selFn, HostServices&
         // open: the chosen file may be the copy itself.
         InputFile in(selFn);
         const std::size_t chunk = LineReader::chunkFor(in.size());
-        // Every byte may become two, so a chunk of input needs twice its size of output.
-        TextWriter out(inPlace ? std::move(*inPlace) : replacement->output(), 2 * chunk + kBlock);
+        // Every byte may become two: a slice of input needs twice its size of output.
+        TextWriter out(inPlace ? std::move(*inPlace) : replacement->output(),
+                       std::max(chunk, 2 * kCopySlice + kBlock));
         try {
             return writeCrLfCopy(in, chunk, out, host);
         } catch (const Failure& failure) {

@@ -19,8 +19,10 @@ namespace dxflist {
 
 class LineReader {
   public:
-    // Lines of up to `chunk` bytes are held in memory; longer ones become file regions.
-    static constexpr std::size_t kDefaultChunk = std::size_t{1} << 20;
+    // Lines of up to `chunk` bytes are held in memory; longer ones become file regions. The
+    // reader's two buffers hold a chunk and a line each, which with the listing's buffers keeps
+    // a run under 10 MiB whatever the drawing.
+    static constexpr std::size_t kDefaultChunk = std::size_t{512} << 10;
 
     // A chunk for a file of this size: the default, or less for a small file, so that small
     // files do not cost large buffers. Still, no line of the file is longer than its chunk.

@@ -128,29 +128,6 @@ void TextWriter::put(const Rope& text) {
     put(mem.substr(done));
 }
 
-void Rope::spillTo(ScratchFile& file) {
-    std::vector<Splice> moved;
-    std::size_t done = 0;
-    const auto spillUpTo = [&](std::size_t at) {
-        if (at == done) return;
-        const FileRegion region = file.append(mem_.data() + done, at - done);
-        done = at;
-        // Spilled pieces with nothing between them become one region.
-        if (!moved.empty() && moved.back().file == &file &&
-            moved.back().region.offset + moved.back().region.size == region.offset)
-            moved.back().region.size += region.size;
-        else
-            moved.push_back({0, region, &file});
-    };
-    for (const Splice& splice : splices_) {
-        spillUpTo(splice.at);
-        moved.push_back({0, splice.region, splice.file});
-    }
-    spillUpTo(mem_.size());
-    splices_ = std::move(moved);
-    mem_.clear();
-}
-
 // Any number, also where the buffer has too little room left for the fast path.
 void TextWriter::putLongLineNumber(std::uint32_t value) {
     char digits[10];

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "engine/os_file.h"
+#include "engine/rope.h"
 #include "engine/text.h"
 #include "engine/worker.h"
 

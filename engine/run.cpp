@@ -94,7 +94,7 @@ void listDrawing(const std::filesystem::path& selFn, HostServices& host, const A
     listing.setGenericGap(texts.genericGap);
 
     PairReader reader(source, listing, texts, chunk);
-    StructureAnnotator annotator(texts);
+    StructureAnnotator annotator(texts, source);
     annotator.reset();
     bool reuseFlag = false;
     int lastSec = 0;

@@ -5,13 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <string>
 #include <string_view>
-#include <vector>
 
 namespace dxflist {
-
-class ScratchFile;
 
 inline constexpr std::size_t kReadPadding = 16;
 
@@ -63,43 +59,6 @@ struct TextRef {
     }
     bool empty() const { return inFile ? region.size == 0 : mem.empty(); }
     bool is(std::string_view text) const { return !inFile && mem == text; }
-};
-
-// An owned text built by appending lines and literals; long lines stay regions, and the text
-// can be moved out to a scratch file when it grows too long to hold.
-class Rope {
-  public:
-    struct Splice {
-        std::size_t at;  // position in the memory bytes where the region's bytes belong
-        FileRegion region;
-        const ScratchFile* file = nullptr;  // where the region is; the source file if null
-    };
-
-    void clear() {
-        mem_.clear();
-        splices_.clear();
-    }
-    bool empty() const { return mem_.empty() && splices_.empty(); }
-    bool is(std::string_view text) const { return splices_.empty() && mem_ == text; }
-    void append(std::string_view text) { mem_.append(text); }
-    void append(const TextRef& text) {
-        if (text.inFile)
-            splices_.push_back({mem_.size(), text.region});
-        else
-            mem_.append(text.mem);
-    }
-    void assign(const TextRef& text) {
-        clear();
-        append(text);
-    }
-    // Moves the bytes held in memory to the end of `file`; the text stays the same.
-    void spillTo(ScratchFile& file);
-    const std::string& mem() const { return mem_; }
-    const std::vector<Splice>& splices() const { return splices_; }
-
-  private:
-    std::string mem_;
-    std::vector<Splice> splices_;
 };
 
 }  // namespace dxflist

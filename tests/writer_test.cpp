@@ -20,7 +20,7 @@ TEST(TextWriterTest, WritesTheSameBytesWhereverTheBufferEnds) {
     const TextRef code{{storage.data() + 2, 2}, {}, false, true};
     const TextRef value{{storage.data() + 5, 1}, {}, false, true};
     const TextRef inFile{{}, {10, 26}, true, false};
-    Rope rope;
+    Rope rope(&source);
     rope.append(TextRef{{}, {0, 10}, true});
     rope.append(std::string_view(" , "));
     rope.append(inFile);

@@ -41,6 +41,34 @@ check "200 MB without line ends in $(($(cat "$work/rss") / 1024)) MiB" \
     '((status == 0 && $(cat "$work/rss") < 32768)) && cmp -s "$work/app1/output.txt" "$work/noline.expected"'
 rm -f "$work/noline.dxf"
 
+# Names, values and codes as long as a line held in memory can be, or just longer, each kept
+# while the next comes: a section, a header variable with two such values, a table, an entity
+# keyword, a code behind as many spaces, and a code of as many digits. Memory stays under 10 MiB,
+# with CR LF and with LF line ends (the copy), and the lines are all in the listing.
+long_line() { head -c "$1" /dev/zero | tr '\0' "$2"; }
+long_drawing() { # SIZE LINE_END
+    local n=$1 e=$2 part
+    for part in "$(long_line "$n" ' ')0" SECTION "  2" "$(long_line "$n" S)" "  0" ENDSEC "  0" SECTION "  2" HEADER \
+        "  9" "$(long_line "$n" V)" " 10" "$(long_line "$n" v)" " 20" "$(long_line "$n" w)" " 30" 1 "  0" ENDSEC \
+        "  0" SECTION "  2" TABLES "  0" TABLE "  2" "$(long_line "$n" T)" "  0" LAYER "  2" L1 "  0" ENDTAB "  0" ENDSEC \
+        "  0" SECTION "  2" ENTITIES "  0" "$(long_line "$n" E)" "  8" 0 " $(long_line "$n" 1)" x "  0" ENDSEC "  0" EOF; do
+        printf "%s$e" "$part"
+    done
+}
+mkdir -p "$work/long"
+peaks=""
+for n in 65472 524224 524300 1048000; do
+    for e in crlf lf; do
+        long_drawing "$n" "$([[ $e == lf ]] && echo '\n' || echo '\r\n')" >"$work/long.dxf"
+        run "$batch" "$work/long.dxf" "$work/long"
+        peaks+=" $(($(cat "$work/rss") / 1024))"
+        ((status == 0 && $(cat "$work/rss") < 10240)) || peaks+="(status $status!)"
+        (($(stat -c %s "$work/long/output.txt") > 7 * n)) || peaks+="(short listing!)"
+    done
+done
+rm -rf "$work/long" "$work/long.dxf"
+check "long names and values, peaks of$peaks MiB" '[[ $peaks != *!* ]]'
+
 # Permission denied, on the source and on the application folder.
 mkdir -p "$work/perm/app" "$work/perm/locked"
 install -m 000 "$sample" "$work/perm/unreadable.dxf"
