@@ -65,6 +65,11 @@ void throwFileFailure(std::string_view what, const std::filesystem::path& file,
     throw Failure(fileMessage(what, file, reason));
 }
 
+void throwSourceCut(const std::filesystem::path& file, std::string_view what,
+                    std::string_view reason) {
+    throw SourceCut(fileMessage(what, file, reason));
+}
+
 void throwFolderFailure(std::string_view what, const std::filesystem::path& folder,
                         unsigned long osError) {
     throw FileFailure(fileMessage(what, folder, osErrorText(osError), "フォルダ"), osError);

@@ -26,6 +26,13 @@ class FileFailure : public Failure {
     unsigned long osError_;
 };
 
+// The source ends before bytes that were read from it earlier: it was cut short during the run.
+// The run then ends as at the end of the file; it is not a failure for the user.
+class SourceCut : public Failure {
+  public:
+    using Failure::Failure;
+};
+
 // Whether the error number means that permission was denied (not that the file is missing).
 bool isAccessDenied(unsigned long osError);
 
@@ -42,6 +49,10 @@ std::string osErrorText(unsigned long code);
 // Throws a Failure about a file that needs no OS reason.
 [[noreturn]] void throwFileFailure(std::string_view what, const std::filesystem::path& file,
                                    std::string_view reason);
+
+// Throws SourceCut about the source `file`, which ends before bytes read from it earlier.
+[[noreturn]] void throwSourceCut(const std::filesystem::path& file, std::string_view what,
+                                 std::string_view reason);
 
 // The same about a folder.
 [[noreturn]] void throwFolderFailure(std::string_view what, const std::filesystem::path& folder,

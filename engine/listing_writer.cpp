@@ -1,5 +1,7 @@
 #include "engine/listing_writer.h"
 
+#include "engine/failure.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -22,7 +24,7 @@ TextWriter::~TextWriter() {
     } catch (...) {
         // The failure that dropped this writer is the one the user needs to hear about.
     }
-    if (file_.written() != wholeLines_) file_.truncateNoThrow(wholeLines_);
+    if (file_.written() != wholeLines_) file_.cutBackTo(wholeLines_);
 }
 
 // Hands the full buffer to the background write and goes on in the other one, so that the
@@ -33,6 +35,7 @@ void TextWriter::flush() {
     if (!spare_) spare_ = std::make_unique_for_overwrite<char[]>(capacity_);
     writingFrom_ = file_.written();
     writingLineEnd_ = lineEnd_;
+    flushedMidLine_ = used_ != lineEnd_;
     // The buffers change places only once the write has started: if it cannot start, this
     // buffer still holds the lines that a failure keeps.
     background_.start([this, data = buffer_.get(), size = used_] { file_.write(data, size); });
@@ -82,7 +85,7 @@ void TextWriter::keepWholeLines(const char* written, std::size_t lineEnd, std::s
             break;
         }
     }
-    file_.truncateNoThrow(wholeLines_);
+    file_.cutBackTo(wholeLines_);
 }
 
 void TextWriter::putSlow(std::string_view bytes) {
@@ -139,6 +142,20 @@ void TextWriter::putLongLineNumber(std::uint32_t value) {
     while (digits + sizeof digits - first < 6) *--first = '0';
     put(std::string_view(first, static_cast<std::size_t>(digits + sizeof digits - first)));
     put(":");
+}
+
+// The line begun since the last line end goes, from the buffer or, where part of it was written
+// already, from the file.
+void TextWriter::dropPartialLine() {
+    if (lineEnd_ > 0 || !flushedMidLine_) {
+        used_ = lineEnd_;
+        return;
+    }
+    finishBackgroundWrite();
+    if (!file_.cutBackTo(wholeLines_))
+        throwFileFailure("ファイルに書き込めません。", path(), "書きかけの行を取り消せません。");
+    used_ = 0;
+    flushedMidLine_ = false;
 }
 
 void TextWriter::finish() {

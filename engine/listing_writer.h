@@ -105,6 +105,8 @@ class TextWriter {
         put("\r\n");
         lineEnd_ = used_;
     }
+    // Takes back the line begun since the last endLine(), so that the file ends with whole lines.
+    void dropPartialLine();
     // Writes what is buffered and closes the file; throws on failure.
     void finish();
     const std::filesystem::path& path() const { return file_.path(); }
@@ -151,6 +153,7 @@ class TextWriter {
     bool writing_ = false;          // spare_ is being written, from file offset writingFrom_
     std::uint64_t writingFrom_ = 0;
     std::size_t writingLineEnd_ = 0;  // lineEnd_ of spare_
+    bool flushedMidLine_ = false;     // the last buffer written ended inside a line
     bool finished_ = false;
     std::string_view gap_;
     char gapPadded_[kReadPadding] = {};

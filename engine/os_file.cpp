@@ -35,16 +35,16 @@ void temporaryNamesTaken(const std::filesystem::path& target) {
             "開いてください。");
 }
 
-void readExactlyAt(std::intptr_t handle, std::uint64_t offset, char* buffer, std::size_t size,
-                   const std::filesystem::path& path, const char* readFailed,
-                   const char* endedEarly) {
+bool readExactlyAt(std::intptr_t handle, std::uint64_t offset, char* buffer, std::size_t size,
+                   const std::filesystem::path& path, const char* readFailed) {
     while (size > 0) {
         const std::size_t got = readSomeAt(handle, offset, buffer, size, path, readFailed);
-        if (got == 0) throwFileFailure(endedEarly, path, kChangedReason);
+        if (got == 0) return false;
         offset += got;
         buffer += got;
         size -= got;
     }
+    return true;
 }
 
 }  // namespace os
@@ -71,12 +71,14 @@ std::size_t InputFile::read(char* buffer, std::size_t size) {
 }
 
 void InputFile::readAt(std::uint64_t offset, char* buffer, std::size_t size) {
-    os::readExactlyAt(handle_, offset, buffer, size, path_, os::kReadFailed, os::kChanged);
+    if (!os::readExactlyAt(handle_, offset, buffer, size, path_, os::kReadFailed))
+        throwSourceCut(path_, os::kChanged, os::kChangedReason);
 }
 
 void ScratchFile::readAt(std::uint64_t offset, char* buffer, std::size_t size) const {
-    os::readExactlyAt(handle_, offset, buffer, size, path_, os::kScratchReadFailed,
-                      os::kScratchReadFailed);
+    // Nobody else writes the scratch file: a short one has failed.
+    if (!os::readExactlyAt(handle_, offset, buffer, size, path_, os::kScratchReadFailed))
+        throwFileFailure(os::kScratchReadFailed, path_, os::kChangedReason);
 }
 
 bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {

@@ -22,7 +22,8 @@ class InputFile {
 
     // Reads up to `size` bytes at the current position; 0 means no byte is left now.
     std::size_t read(char* buffer, std::size_t size);
-    // Reads exactly `size` bytes at `offset` without moving the current position.
+    // Reads exactly `size` bytes at `offset` without moving the current position; throws
+    // SourceCut when the file ends before them.
     void readAt(std::uint64_t offset, char* buffer, std::size_t size);
     // The file's size now; it may change while the file is read.
     std::uint64_t size() const;
@@ -68,8 +69,8 @@ class OutputFile {
     // Writes all bytes or throws; written() then tells how many reached the file.
     void write(const char* data, std::size_t size);
     std::uint64_t written() const { return written_; }
-    // Cuts the file back to `size` bytes; best effort, used when a write has failed.
-    void truncateNoThrow(std::uint64_t size) noexcept;
+    // Cuts the file back to `size` bytes and goes on writing there; false if it could not.
+    bool cutBackTo(std::uint64_t size) noexcept;
     void close();
     const std::filesystem::path& path() const { return path_; }
 

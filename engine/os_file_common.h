@@ -45,11 +45,9 @@ std::filesystem::path temporaryName(const std::filesystem::path& target, int num
 std::size_t readSomeAt(std::intptr_t handle, std::uint64_t offset, char* buffer, std::size_t size,
                        const std::filesystem::path& path, const char* readFailed);
 
-// Reads exactly `size` bytes at `offset`; a file that ends before them has changed under us,
-// which fails with `endedEarly`.
-void readExactlyAt(std::intptr_t handle, std::uint64_t offset, char* buffer, std::size_t size,
-                   const std::filesystem::path& path, const char* readFailed,
-                   const char* endedEarly);
+// Reads exactly `size` bytes at `offset`; false when the file ends before them.
+bool readExactlyAt(std::intptr_t handle, std::uint64_t offset, char* buffer, std::size_t size,
+                   const std::filesystem::path& path, const char* readFailed);
 
 // The path as the platform's calls want it (long paths prefixed on Windows).
 std::filesystem::path nativePath(const std::filesystem::path& path);

@@ -118,9 +118,12 @@ void OutputFile::write(const char* data, std::size_t size) {
     }
 }
 
-void OutputFile::truncateNoThrow(std::uint64_t size) noexcept {
-    if (::ftruncate(asFd(handle_), static_cast<off_t>(size)) == 0)
-        ::lseek(asFd(handle_), static_cast<off_t>(size), SEEK_SET);
+bool OutputFile::cutBackTo(std::uint64_t size) noexcept {
+    if (::ftruncate(asFd(handle_), static_cast<off_t>(size)) != 0 ||
+        ::lseek(asFd(handle_), static_cast<off_t>(size), SEEK_SET) < 0)
+        return false;
+    written_ = size;
+    return true;
 }
 
 void OutputFile::close() {

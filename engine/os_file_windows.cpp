@@ -142,11 +142,14 @@ void OutputFile::write(const char* data, std::size_t size) {
     }
 }
 
-void OutputFile::truncateNoThrow(std::uint64_t size) noexcept {
+bool OutputFile::cutBackTo(std::uint64_t size) noexcept {
     LARGE_INTEGER at;
     at.QuadPart = static_cast<LONGLONG>(size);
-    if (SetFilePointerEx(asHandle(handle_), at, nullptr, FILE_BEGIN))
-        SetEndOfFile(asHandle(handle_));
+    if (!SetFilePointerEx(asHandle(handle_), at, nullptr, FILE_BEGIN) ||
+        !SetEndOfFile(asHandle(handle_)))
+        return false;
+    written_ = size;
+    return true;
 }
 
 void OutputFile::close() {

@@ -106,14 +106,24 @@ void listDrawing(const std::filesystem::path& selFn, HostServices& host, const A
         }
         host.doEvents();
 
-        if (reuseFlag)
-            reuseFlag = false;
-        else if (!reader.next())
-            break;
+        try {
+            if (reuseFlag)
+                reuseFlag = false;
+            else if (!reader.next())
+                break;
 
-        const GroupPair& pair = reader.pair();
-        if (!annotator.annotate(pair, listing, reuseFlag))
-            listing.putGenericLine(pair.codeLine, pair.grpCode, pair.grpValue);
+            const GroupPair& pair = reader.pair();
+            if (!annotator.annotate(pair, listing, reuseFlag))
+                listing.putGenericLine(pair.codeLine, pair.grpCode, pair.grpValue);
+        } catch (const SourceCut&) {
+            // A line kept in the file is gone from it: the file was cut short meanwhile, and
+            // the listing ends here as at the end of the file, with whole lines.
+            listing.dropPartialLine();
+            listing.putLineNumber(reader.lineCnt());
+            listing.put(texts.eofAtValue);
+            listing.endLine();
+            break;
+        }
         if (reader.atEnd()) break;
     }
     listing.finish();
