@@ -221,14 +221,25 @@ OutputFile ReplacementFile::output() {
     return OutputFile(temporary_, duplicateOrThrow(handle_, temporary_));
 }
 
+// The file is read through a handle of its own without DELETE access: while a handle with it is
+// open, nobody can open the copy without sharing deletion, which viewers do not. That handle is
+// opened by the temporary name, which only this run knows, before the file moves.
 std::unique_ptr<InputFile> ReplacementFile::putInPlace() {
-    const std::intptr_t reading = duplicateOrThrow(handle_, target_);
-    std::unique_ptr<InputFile> made(new InputFile(target_, reading));
-    deleteOnClose(asHandle(handle_), false);
+    HANDLE h = asHandle(handle_);
+    deleteOnClose(h, false);
+    HANDLE reading = CreateFileW(systemPath(temporary_).c_str(), GENERIC_READ,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (reading == INVALID_HANDLE_VALUE)
+        throwFileFailure(os::kOpenFailed, temporary_, GetLastError());
+    std::unique_ptr<InputFile> made(
+        new InputFile(target_, reinterpret_cast<std::intptr_t>(reading)));
     if (!MoveFileExW(systemPath(temporary_).c_str(), systemPath(target_).c_str(),
                      MOVEFILE_REPLACE_EXISTING))
         throwFileFailure(os::kCreateFailed, target_, GetLastError());
     inPlace_ = true;
+    CloseHandle(h);
+    handle_ = -1;
     return made;
 }
 

@@ -43,5 +43,19 @@ deep=$T/$(printf '図面フォルダ-%040d/' 1 2 3 4 5 6 7)
 deep=${deep%/}
 mkdir -p "$deep" && cp "$CORPUS/derived_lf_final_nl__ezdxf_R12_ansi932_crlf.dxf" "$deep/in.dxf"
 compare "$deep/in.dxf" "$deep"
+# A run killed while it copies an LF drawing leaves nothing behind: its new file goes with the
+# process. Killed once the copy is seen, then the drawing is listed as ever.
+mkdir -p "$T/killed"
+{ yes $' 70\n1' || true; } | head -c 300000000 >"$T/killed.dxf"
+setarch -R wine "$EXE" "$(winpath "$T/killed.dxf")" "$(winpath "$T/killed")" >/dev/null 2>&1 &
+killed=$! # Wine's loader keeps the process number: this is the program itself
+for _ in $(seq 1000); do [[ -n $(ls -A "$T/killed") ]] && break; sleep 0.01; done
+[[ -n $(ls -A "$T/killed") ]] || fail "the killed run's copy was never seen"
+kill -KILL "$killed"
+wait "$killed" || true
+for _ in $(seq 500); do [[ -z $(ls -A "$T/killed") ]] && break; sleep 0.01; done
+[[ -z $(ls -A "$T/killed") ]] || fail "a run killed during the copy left $(ls -A "$T/killed")"
+rm -f "$T/killed.dxf"
+compare "$CORPUS/derived_lf_final_nl__ezdxf_R12_ansi932_crlf.dxf" "$T/killed"
 ((failures == 0 && count > 3)) || { echo "$failures failure(s) in $count comparisons" >&2; exit 1; }
 echo "batch under Wine: $count listings identical to the Linux build's"
