@@ -143,6 +143,12 @@ rm -f "$work/killed.dxf"
 check "runs killed during the copy leave nothing, the next lists" '[[ -z $leftovers ]] && ((status == 0)) && same_as_lf "$work/killed"' \
     "$batch" "$lf" "$work/killed"
 
+# No thread to be had (ulimit -u): the reading ahead and writing behind happen on the run's own
+# thread, and the listing and the copy are as ever.
+mkdir -p "$work/threads" && chmod 777 "$work/threads"
+check "no thread of its own" '((status == 0)) && same_as_lf "$work/threads"' \
+    "${as_user[@]}" bash -c 'ulimit -u 1 && exec "$@"' - "$batch" "$work/perm/lf.dxf" "$work/threads"
+
 # A file-size limit (ulimit -f): the usual failure and whole lines, not death by a signal.
 mkdir -p "$work/fsize"
 run bash -c 'ulimit -f 64 && exec "$0" "$@"' "$batch" "$sample" "$work/fsize"
