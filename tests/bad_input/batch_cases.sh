@@ -56,8 +56,9 @@ long_drawing() { # SIZE LINE_END
     done
 }
 mkdir -p "$work/long"
-peaks=""
-for n in 65472 524224 524300 1048000; do
+peaks="" # the sanitizers' own memory is no part of the promise
+[[ -n ${DXFLIST_SANITIZED:-} ]] && peaks=" (not measured under the sanitizers)" 
+for n in $([[ -z ${DXFLIST_SANITIZED:-} ]] && echo 65472 524224 524300 1048000); do
     for e in crlf lf; do
         long_drawing "$n" "$([[ $e == lf ]] && echo '\n' || echo '\r\n')" >"$work/long.dxf"
         run "$batch" "$work/long.dxf" "$work/long"
@@ -145,9 +146,11 @@ check "runs killed during the copy leave nothing, the next lists" '[[ -z $leftov
 
 # No thread to be had (ulimit -u): the reading ahead and writing behind happen on the run's own
 # thread, and the listing and the copy are as ever.
+# (The leak checker of the sanitizer build needs a thread of its own at the end.)
 mkdir -p "$work/threads" && chmod 777 "$work/threads"
-check "no thread of its own" '((status == 0)) && same_as_lf "$work/threads"' \
-    "${as_user[@]}" bash -c 'ulimit -u 1 && exec "$@"' - "$batch" "$work/perm/lf.dxf" "$work/threads"
+[[ -n ${DXFLIST_SANITIZED:-} ]] ||
+    check "no thread of its own" '((status == 0)) && same_as_lf "$work/threads"' \
+        "${as_user[@]}" bash -c 'ulimit -u 1 && exec "$@"' - "$batch" "$work/perm/lf.dxf" "$work/threads"
 
 # A file-size limit (ulimit -f): the usual failure and whole lines, not death by a signal.
 mkdir -p "$work/fsize"
