@@ -7,7 +7,7 @@
 #include <memory>
 #include <string_view>
 
-#include "engine/cp932.h"
+#include "engine/listing_texts.h"
 #include "engine/listing_writer.h"
 #include "engine/rope.h"
 #include "engine/text.h"

@@ -65,23 +65,4 @@ std::string utf8ToCp932(std::string_view utf8) {
 
 #endif
 
-const ListingTexts& listingTexts() {
-    static const ListingTexts texts{
-        utf8ToCp932("　　"),
-        utf8ToCp932("コメント > "),
-        utf8ToCp932("セクションの始まり"),
-        utf8ToCp932(" セクション"),
-        utf8ToCp932("TABLESセクション"),
-        utf8ToCp932("TABLEの始まり"),
-        utf8ToCp932("TABLEの終わり"),
-        utf8ToCp932("セクションの終わり"),
-        utf8ToCp932("DXFファイルの終了"),
-        utf8ToCp932("未処理オブジェクト "),
-        utf8ToCp932("終端検出[EOF] - グループコード読み込み時"),
-        utf8ToCp932("終端検出[EOF] - グループコード読み込み時 チェック出たところ"),
-        utf8ToCp932("終端検出[EOF] - グループ値読み込み時"),
-    };
-    return texts;
-}
-
 }  // namespace dxflist

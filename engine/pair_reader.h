@@ -8,8 +8,8 @@
 #include <string>
 
 #include "engine/annotate.h"
-#include "engine/cp932.h"
 #include "engine/line_reader.h"
+#include "engine/listing_texts.h"
 #include "engine/listing_writer.h"
 
 namespace dxflist {
@@ -66,20 +66,20 @@ class PairReader {
             // Copied before the end check, which may move the reader's buffer.
             keepCode(trimmed);
             if (lines_.atEnd()) {
-                report(texts_.eofAtCode);
+                report(texts_.endAtCodeLine);
                 break;
             }
             if (numeric) break;
         }
         codeLine_ = lineCnt_.next();
         if (lines_.atEnd()) {
-            report(texts_.eofAtCodeChecked);
+            report(texts_.endAtCodeLineCounted);
             return false;
         }
         lines_.readLine();
         lineCnt_.next();
         if (lines_.atEnd()) {
-            report(texts_.eofAtValue);
+            report(texts_.endAtValueLine);
             return false;
         }
         pair_ = GroupPair{grpCode_, lines_.line(), codeLine_};

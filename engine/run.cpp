@@ -5,9 +5,9 @@
 #include <system_error>
 
 #include "engine/annotate.h"
-#include "engine/cp932.h"
 #include "engine/dxflist.h"
 #include "engine/failure.h"
+#include "engine/listing_texts.h"
 #include "engine/listing_writer.h"
 #include "engine/os_file.h"
 #include "engine/pair_reader.h"
@@ -120,7 +120,7 @@ void listDrawing(const std::filesystem::path& selFn, HostServices& host, const A
             // the listing ends here as at the end of the file, with whole lines.
             listing.dropPartialLine();
             listing.putLineNumber(reader.lineCnt());
-            listing.put(texts.eofAtValue);
+            listing.put(texts.endAtValueLine);
             listing.endLine();
             break;
         }

@@ -2,7 +2,7 @@
 
 #include <unordered_set>
 
-#include "engine/cp932.h"
+#include "engine/listing_texts.h"
 
 namespace dxflist::test {
 
@@ -65,7 +65,7 @@ std::string listingFault(std::string_view listing, std::string_view input) {
         return broken(hidden ? "hidden group listed" : "generic value not in the input");
     }
     const std::string_view report = line.substr(line.find(':') + 1);
-    if (report != texts.eofAtValue && report != texts.eofAtCodeChecked)
+    if (report != texts.endAtValueLine && report != texts.endAtCodeLineCounted)
         return "the last line is not an end-of-file report: " + std::string(line);
     return {};
 }
