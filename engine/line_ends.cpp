@@ -1,3 +1,5 @@
+#include "engine/line_ends.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstddef>
@@ -21,26 +23,27 @@ namespace {
 // Bytes of the copy between two chances for window events.
 constexpr std::size_t kCopySlice = 4096;
 
-// Whether the first line, up to the first CR, holds an LF. Reading the first line of an empty
-// file is reading past its end.
-bool firstLineHasLf(const std::filesystem::path& selFn) {
-    InputFile in(selFn);
+// Whether the first line, up to the first CR, holds an LF; `in` is read from its start and left
+// there again. Reading the first line of an empty file is reading past its end.
+bool firstLineHasLf(InputFile& in) {
     const std::size_t chunk = LineReader::chunkFor(in.size());
     auto buffer = std::make_unique_for_overwrite<char[]>(chunk);
     bool any = false;
+    bool lf = false;
     for (;;) {
         const std::size_t got = in.read(buffer.get(), chunk);
         if (got == 0) break;
         any = true;
         const void* cr = std::memchr(buffer.get(), '\r', got);
         const std::size_t upTo = cr ? static_cast<const char*>(cr) - buffer.get() : got;
-        if (std::memchr(buffer.get(), '\n', upTo)) return true;
-        if (cr) return false;
+        lf = std::memchr(buffer.get(), '\n', upTo) != nullptr;
+        if (lf || cr) break;
     }
     if (!any)
-        throwFileFailure("ファイルの終わりを越えて読み込もうとしました。", selFn,
+        throwFileFailure("ファイルの終わりを越えて読み込もうとしました。", in.path(),
                          "ファイルが空です（0 バイト）。");
-    return false;
+    in.rewind();
+    return lf;
 }
 
 // Copies `size` bytes, up to one block, with one 16-byte copy for the usual short piece. May
@@ -149,7 +152,8 @@ std::filesystem::path copyPath(const AppInfo& app) {
 
 PreparedSource prepareLineEnds(const std::filesystem::path& selFn, HostServices& host,
                                const AppInfo& app) {
-    if (!firstLineHasLf(selFn)) return {selFn, nullptr};
+    auto chosen = std::make_unique<InputFile>(selFn);
+    if (!firstLineHasLf(*chosen)) return {std::move(chosen), false};
 
     // The copy is a new file that replaces the old one once complete, so that a failure or a
     // kill never leaves a damaged copy and no file there (a link to a drawing) is written through.
@@ -166,7 +170,8 @@ PreparedSource prepareLineEnds(const std::filesystem::path& selFn, HostServices&
     const bool endedAtCr = [&] {
         // Closed before the copy is put in place, which Windows refuses for a file that is
         // open: the chosen file may be the copy itself.
-        InputFile in(selFn);
+        const std::unique_ptr<InputFile> closing = std::move(chosen);
+        InputFile& in = *closing;
         const std::size_t chunk = LineReader::chunkFor(in.size());
         // Every byte may become two: a slice of input needs twice its size of output.
         TextWriter out(inPlace ? std::move(*inPlace) : replacement->output(),
@@ -181,7 +186,7 @@ PreparedSource prepareLineEnds(const std::filesystem::path& selFn, HostServices&
     if (endedAtCr && sameFile(selFn, copy)) {
         // Rewriting the copy from its own first line would drop everything after its first
         // CR: read it as it is.
-        return {selFn, nullptr};
+        return {std::make_unique<InputFile>(selFn), false};
     }
     std::unique_ptr<InputFile> made =
         inPlace ? std::make_unique<InputFile>(copy) : replacement->putInPlace();
@@ -194,7 +199,7 @@ PreparedSource prepareLineEnds(const std::filesystem::path& selFn, HostServices&
     text += "一時ファイル名 : ";
     text += pathText(copy);
     host.msgBox(text, kMsgBoxOk);
-    return {copy, std::move(made)};
+    return {std::move(made), true};
 }
 
 }  // namespace dxflist

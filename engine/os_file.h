@@ -25,6 +25,8 @@ class InputFile {
     // Reads exactly `size` bytes at `offset` without moving the current position; throws
     // SourceCut when the file ends before them.
     void readAt(std::uint64_t offset, char* buffer, std::size_t size);
+    // Goes back to the start: the next read() reads the first bytes again.
+    void rewind() { position_ = 0; }
     // The file's size now; it may change while the file is read.
     std::uint64_t size() const;
     const std::filesystem::path& path() const { return path_; }

@@ -77,12 +77,10 @@ void listDrawing(const std::filesystem::path& selFn, HostServices& host, const A
     std::optional<OutputFile> listingOut = OutputFile::openExisting(listingFile);
     if (listingOut) lockListing(*listingOut);
 
-    PreparedSource prepared = prepareLineEnds(selFn, host, app);
-    if (prepared.copy) refuseListingAsCopy(prepared.srcPath, listingFile);
-    // The source first: if it cannot be opened, no listing is created.
-    const std::unique_ptr<InputFile> opened =
-        prepared.copy ? std::move(prepared.copy) : std::make_unique<InputFile>(selFn);
-    InputFile& source = *opened;
+    // The source is open before the listing is: if it cannot be opened, no listing is created.
+    const PreparedSource prepared = prepareLineEnds(selFn, host, app);
+    if (prepared.isCopy) refuseListingAsCopy(prepared.source->path(), listingFile);
+    InputFile& source = *prepared.source;
     if (!listingOut) {
         listingOut.emplace(listingFile, OutputFile::Mode::Keep);
         lockListing(*listingOut);
@@ -102,6 +100,8 @@ void listDrawing(const std::filesystem::path& selFn, HostServices& host, const A
         const int second = host.currentSecond();
         if (second != lastSec) {
             host.setCaption(progressCaption(app, reader.lineCnt()));
+            // Read again, not `second`: the next change counts from the second the caption was
+            // shown in, which a slow window may have carried into the next.
             lastSec = host.currentSecond();
         }
         host.doEvents();

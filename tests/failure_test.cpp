@@ -118,7 +118,7 @@ const FailureRow kRows[] = {
 #endif
 };
 
-std::filesystem::path in(const test::TempDir& dir, const char* name) {
+std::filesystem::path pathIn(const test::TempDir& dir, const char* name) {
     const std::filesystem::path path(name);
     return path.is_absolute() || name[0] == '/' || name[0] == '\\' ? path
                                                                    : (dir / name).make_preferred();
@@ -134,7 +134,8 @@ std::map<std::string, std::string> snapshot(const std::filesystem::path& dir) {
 }
 
 // Makes the files of a row.
-void make(const test::TempDir& dir, const std::vector<std::pair<const char*, const char*>>& files) {
+void makeFiles(const test::TempDir& dir,
+               const std::vector<std::pair<const char*, const char*>>& files) {
     for (const auto& [name, bytes] : files) {
         const std::string what = bytes;
         if (what == "<dir>") std::filesystem::create_directory(dir / name);
@@ -160,7 +161,7 @@ class FailureTest : public ::testing::TestWithParam<FailureRow> {};
 TEST_P(FailureTest, NamesTheFileAndTouchesNothingElse) {
     const FailureRow& row = GetParam();
     test::TempDir dir;
-    make(dir, row.files);
+    makeFiles(dir, row.files);
     auto before = snapshot(dir.path);
     std::vector<std::shared_ptr<void>> held;
     std::optional<OutputFile> otherRun;
@@ -180,17 +181,19 @@ TEST_P(FailureTest, NamesTheFileAndTouchesNothingElse) {
         const std::string what = bytes;
         const DWORD share = what == "<seen>" ? FILE_SHARE_READ : 0;
         if (what == "<locked>" || what == "<seen>")
-            held.emplace_back(CreateFileW(in(dir, name).c_str(), GENERIC_READ, share, nullptr,
+            held.emplace_back(CreateFileW(pathIn(dir, name).c_str(), GENERIC_READ, share, nullptr,
                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr),
                               CloseHandle);
         if (what == "<pipe>")
-            held.emplace_back(CreateNamedPipeW(in(dir, name).c_str(), PIPE_ACCESS_OUTBOUND,
+            held.emplace_back(CreateNamedPipeW(pathIn(dir, name).c_str(), PIPE_ACCESS_OUTBOUND,
                                                PIPE_TYPE_BYTE, 1, 0, 0, 0, nullptr),
                               CloseHandle);
     }
 #endif
     test::FakeHost host;
-    const auto run = [&] { subDXFver(in(dir, row.chosen), host, test::appIn(dir / row.appDir)); };
+    const auto run = [&] {
+        subDXFver(pathIn(dir, row.chosen), host, test::appIn(dir / row.appDir));
+    };
     if (!row.named) {
         run();
         EXPECT_EQ(test::readFile(dir / "unix.dxf"), " 70\r\n1\r\n\r\n");
@@ -199,7 +202,7 @@ TEST_P(FailureTest, NamesTheFileAndTouchesNothingElse) {
             before[(dir / made).string()] = test::readFile(dir / made);
     } else {
         const std::string message = test::failureOf(run);
-        const std::string named = *row.named ? "ファイル: " + pathText(in(dir, row.named))
+        const std::string named = *row.named ? "ファイル: " + pathText(pathIn(dir, row.named))
                                              : "フォルダ: " + pathText(dir.path);
         EXPECT_NE(message.find(named), std::string::npos) << message;
         EXPECT_NE(message.find(row.why), std::string::npos) << message;
