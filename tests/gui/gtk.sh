@@ -54,7 +54,12 @@ box_pixels() { import -window "$DLG" rgb:- | md5sum; }
 # drop FILE...: dragged with the mouse from a file manager's window (DROP_HELPER, drag_source)
 # onto the middle of the main window, at a hand's pace: GTK starts a drag only once the pointer
 # has moved with the button down, and the window under it answers each step before the next.
-drop() {
+# The source must be told that the drop was taken; after drop_ignored, that it was not.
+drop() { drag_and_drop 0 "$@"; }
+drop_ignored() { drag_and_drop 1 "$@"; }
+drag_and_drop() {
+    local want=$1 status=0
+    shift
     "$DROP_HELPER" "$@" >"$T/drag.log" 2>&1 &
     local source=$! from i
     EXTRA_PIDS+=("$source")
@@ -71,5 +76,6 @@ drop() {
     sleep 0.2
     xdotool mouseup 1
     wait_until 20 "the drag to end" gone "$source"
-    wait "$source" || fail "the drag failed: no window took the drop"
+    wait "$source" || status=$?
+    ((status == want)) || fail "the drag source ended with status $status (0: taken, 1: not taken), expected $want"
 }

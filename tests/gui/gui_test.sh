@@ -42,10 +42,15 @@ big_file() {
     BIG=$("$(dirname "$0")/../big_file.sh" "$GEN" "$DATA" 800 crlf "$BATCH") || fail "no large drawing"
     BIG_LISTING=${BIG%.dxf}.listing
 }
-# start_big_run: Open the large drawing; the program runs slowed down (till full_speed) from then.
+# start_big_run [drop]: Open the large drawing (or drop it on the window); the program runs slowed
+# down (till full_speed) from then.
 start_big_run() {
-    open_dialog
-    choose "$BIG"
+    if [[ ${1:-} == drop ]]; then
+        drop "$BIG"
+    else
+        open_dialog
+        choose "$BIG"
+    fi
     slow_app
     wait_until 60 "the progress caption" eval '[[ $(caption) =~ $PROGRESS_RE ]]'
 }
@@ -160,7 +165,8 @@ scenario_progress() {
 }
 
 # Closing the window while a large LF file is being copied ends the program at once; the
-# unfinished copy is removed and nothing else is written.
+# unfinished copy is removed and nothing else is written. The same for Exit answered Yes during
+# the copy of a dropped file.
 scenario_close_copy() {
     local big
     big=$("$(dirname "$0")/../big_file.sh" "$GEN" "$DATA" 800 lf) || fail "no large LF drawing"
@@ -172,6 +178,14 @@ scenario_close_copy() {
     close_window
     ends 0
     assert_app_files "" "after closing during the copy"
+    start_app
+    drop "$big"
+    slow_app
+    wait_until 30 "the copy of the dropped file to begin" eval '[[ $(app_files) == *unix.dxf.tmp* ]]'
+    ask_exit
+    answer "$KEY_YES"
+    ends 0
+    assert_app_files "" "after Exit during the copy of a dropped file"
 }
 
 # Commands typed ahead of the end (Exit, Return for Yes, then another command at once) find the
@@ -218,9 +232,10 @@ scenario_undecodable() {
 }
 
 # Files dropped on the window: one file is listed as Open lists it, notice first for an LF file;
-# several are refused with one box and none listed; a dropped folder fails as Open does; a drop
-# during a run is ignored; closing the window then ends the program at once, the listing whole
-# lines of the full one.
+# several are refused with one box and none listed; a dropped folder fails as Open does, status 1.
+# A run a drop started ends as one Open started: closing the window or Exit answered Yes ends the
+# program at once with status 0, the listing whole lines of the full one; a drop during the run is
+# ignored, and its source told so.
 scenario_drop() {
     start_app
     drop "$LF_FILE"
@@ -239,10 +254,14 @@ scenario_drop() {
     answer Return
     ends 1
     start_app
-    start_big_run
-    drop "$CRLF_FILE"
+    start_big_run drop
+    drop_ignored "$CRLF_FILE"
     [[ $(caption) =~ $PROGRESS_RE ]] || fail "the run ended before the drop"
     stopped_by close_window
+    start_app
+    start_big_run drop
+    ask_exit
+    stopped_by answer "$KEY_YES"
 }
 
 # Under Wine at 192 DPI (a 200 % screen) the window keeps its size in device-independent pixels:

@@ -93,7 +93,8 @@ full_speed() {
 }
 app_gone() { gone "$APP"; }
 assert_running() { app_gone && fail "the program ended: $*"; return 0; }
-# ends 0|1: the program ends within 10 s without any further box, with status 0 (1: not 0).
+# ends STATUS: the program ends within 10 s without any further box, with that exit status (0, or
+# 1 after a failure).
 ends() {
     local end=$(($(now_ms) + 10000)) status=0
     until app_gone; do
@@ -102,7 +103,7 @@ ends() {
     done
     wait "$APP" || status=$?
     APP=""
-    (($1 ? status != 0 : status == 0)) || fail "the program ended with status $status"
+    ((status == $1)) || fail "the program ended with status $status, expected $1"
 }
 app_files() { ls -A "$APPDIR" | grep -vxF "$EXE${EXT:-}" | tr '\n' ' '; }
 assert_app_files() { [[ $(app_files) == "$1" ]] || fail "$2: the application folder holds [$(app_files)], expected [$1]"; }

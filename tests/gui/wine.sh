@@ -74,3 +74,5 @@ drop() {
     for f in "$@"; do native_paths+=("$(native "$f")"); done
     wine "$DROP_HELPER" "$EXE" "${native_paths[@]}" || fail "no window took the dropped files"
 }
+# WM_DROPFILES tells the source nothing back: an ignored drop looks like any other from there.
+drop_ignored() { drop "$@"; }
