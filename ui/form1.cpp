@@ -139,7 +139,16 @@ void Form1::Form_DropFiles(wxDropFilesEvent& event) {
     }
     const std::vector<wxString> fileNames(event.GetFiles(),
                                           event.GetFiles() + event.GetNumberOfFiles());
-    CallAfter([this, fileNames] { openDropped(fileNames); });
+    // A call made later runs outside the guard wx keeps around commands: on GTK a failure, or
+    // the stop of Exit, would otherwise cross GTK's C code to the end of the program, past
+    // OnExceptionInMainLoop. It goes where a command's would.
+    CallAfter([this, fileNames] {
+        try {
+            openDropped(fileNames);
+        } catch (...) {
+            if (!wxTheApp->OnExceptionInMainLoop()) wxTheApp->ExitMainLoop();
+        }
+    });
 }
 
 void Form1::openDropped(const std::vector<wxString>& fileNames) {
