@@ -1,12 +1,18 @@
 # GUI harness backend for the Linux program: windows told apart by _NET_WM_WINDOW_TYPE.
 EXE=dxflist KEY_YES=alt+y KEY_NO=alt+n BOX_TEXT=no
 native() { echo "$1"; }
-# start_app [NAME=VALUE...]: PROGRAM as EXE from a fresh application folder.
+# start_app [NAME=VALUE...] [-- ARG...]: PROGRAM as EXE from a fresh application folder, started
+# in START_DIR (default: that folder) with ARG... on its command line; slowed down from the moment
+# its window is up when SLOW=yes.
 start_app() {
+    local env=()
+    while (($#)) && [[ $1 != -- ]]; do env+=("$1") && shift; done
+    (($#)) && shift
     rm -rf "$APPDIR" && mkdir -p "$APPDIR" && cp "$PROGRAM" "$APPDIR/$EXE"
-    (cd "$APPDIR" && exec env LANG=C.UTF-8 LC_ALL=C.UTF-8 "$@" "./$EXE") >"$T/app.log" 2>&1 &
+    (cd "${START_DIR:-$APPDIR}" && exec env LANG=C.UTF-8 LC_ALL=C.UTF-8 "${env[@]}" "$APPDIR/$EXE" "$@") >"$T/app.log" 2>&1 &
     APP=$!
     wait_until 20 "the main window" eval 'MAIN=$(windows NORMAL | head -n 1) && [[ -n $MAIN ]]'
+    [[ ${SLOW:-} != yes ]] || slow_app
     # Keys reach it once the window manager has given it the focus.
     wait_until 10 "the main window's focus" eval '[[ $(xdotool getactivewindow 2>/dev/null) == "$MAIN" ]]'
 }

@@ -235,9 +235,18 @@ scenario_undecodable() {
 # several are refused with one box and none listed; a dropped folder fails as Open does, status 1.
 # A run a drop started ends as one Open started: closing the window or Exit answered Yes ends the
 # program at once with status 0, the listing whole lines of the full one; a drop during the run is
-# ignored, and its source told so.
+# ignored, and its source told so. Files named on the command line (dropped on the program's icon)
+# are opened the same way once the window is up: a relative name from the folder the program was
+# started in, one that begins with "-", in Japanese (on Linux in bytes that are not UTF-8); an LF
+# file after the notice; several: the box, none listed; a missing one: the failure box, status 1.
 scenario_drop() {
-    start_app
+    local named=-平面図.dxf
+    [[ $BACKEND == wine ]] || named=-$'\x95\xbd\x96\xca\x90\x7d'.dxf # Shift-JIS
+    mkdir -p "$T/src" && cp "$CRLF_FILE" "$T/src/$named"
+    START_DIR=$T/src start_app -- "$named"
+    reference "$T/src/$named"
+    wait_until 30 "the listing of the file named at start-up" listing_is "$T/ref/output.txt"
+    wait_until 10 "the caption after the run" caption_is dxflist
     drop "$LF_FILE"
     expect_box PART '指定されたファイルはUNIXの改行コード(0A)が使用されていたので'
     answer Return
@@ -253,15 +262,31 @@ scenario_drop() {
     expect_box PART "$(native "$T/folder.dxf")"
     answer Return
     ends 1
-    start_app
+
+    start_app -- "$(native "$LF_FILE")"
+    expect_box PART '指定されたファイルはUNIXの改行コード(0A)が使用されていたので'
+    answer Return
+    wait_until 30 "the listing of the LF file named at start-up" listing_is "$T/ref/output.txt"
     start_big_run drop
     drop_ignored "$CRLF_FILE"
     [[ $(caption) =~ $PROGRESS_RE ]] || fail "the run ended before the drop"
     stopped_by close_window
-    start_app
+
+    start_app -- "$(native "$LF_FILE")" "$(native "$CRLF_FILE")"
+    expect_box EXACT '一度に開けるファイルは一つだけです。'
+    answer Return
+    assert_app_files "" "after two files named at start-up"
     start_big_run drop
     ask_exit
     stopped_by answer "$KEY_YES"
+
+    start_app -- "$(native "$T/missing.dxf")"
+    expect_box PART "$(native "$T/missing.dxf")"
+    answer Return
+    ends 1
+    SLOW=yes start_app -- "$(native "$BIG")"
+    wait_until 60 "the progress caption" eval '[[ $(caption) =~ $PROGRESS_RE ]]'
+    stopped_by close_window
 }
 
 # Under Wine at 192 DPI (a 200 % screen) the window keeps its size in device-independent pixels:

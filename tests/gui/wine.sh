@@ -6,11 +6,16 @@ EXE=dxflist EXT=.exe KEY_YES=y KEY_NO=n BOX_TEXT=yes
 # Without address space randomisation: see cmake/mingw-w64-x86_64.cmake.
 wine() { setarch -R wine "$@"; }
 native() { local p=${1//\//\\}; echo "Z:$p"; }
+# start_app [NAME=VALUE...] [-- ARG...]: as in gtk.sh.
 start_app() {
+    local env=()
+    while (($#)) && [[ $1 != -- ]]; do env+=("$1") && shift; done
+    (($#)) && shift
     rm -rf "$APPDIR" && mkdir -p "$APPDIR" && cp "$PROGRAM" "$APPDIR/$EXE.exe"
-    (cd "$APPDIR" && exec env "$@" setarch -R wine "$APPDIR/$EXE.exe") >"$T/app.log" 2>&1 &
+    (cd "${START_DIR:-$APPDIR}" && exec env "${env[@]}" setarch -R wine "$APPDIR/$EXE.exe" "$@") >"$T/app.log" 2>&1 &
     APP=$!
-    wait_until 60 "the main window" eval 'MAIN=$(xdotool search --name "^$EXE\$" 2>/dev/null | head -n 1) && [[ -n $MAIN ]]'
+    wait_until 60 "the main window" eval 'MAIN=$(xdotool search --name "^$EXE( |\$)" 2>/dev/null | head -n 1) && [[ -n $MAIN ]]'
+    [[ ${SLOW:-} != yes ]] || slow_app
 }
 # "window<TAB>pid<TAB>class<TAB>caption" and "control<TAB>class<TAB>text" lines (\r \n escaped).
 windows() { wine "$WINDOW_TEXT" | tr -d '\r'; }
