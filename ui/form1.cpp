@@ -124,7 +124,7 @@ void Form1::mnuFileOpen_Click(wxCommandEvent&) {
     if (CommonDialog1.ShowModal() != wxID_OK) return;
     const wxString fileName = CommonDialog1.GetPath();
     if (fileName.empty()) return;
-    listFile(fileName, app);
+    listFile(toPath(fileName), app);
 }
 
 // A file dropped on the window is opened as File > Open opens the file chosen in its dialog.
@@ -137,36 +137,46 @@ void Form1::Form_DropFiles(wxDropFilesEvent& event) {
         event.Skip();
         return;
     }
-    const std::vector<wxString> fileNames(event.GetFiles(),
-                                          event.GetFiles() + event.GetNumberOfFiles());
+    std::vector<std::filesystem::path> files;
+    for (int i = 0; i < event.GetNumberOfFiles(); ++i) files.push_back(toPath(event.GetFiles()[i]));
+    openLater(files);
+}
+
+// Files named on the command line (a file dropped on the program's icon, Send To, Open with)
+// are opened as files dropped on the window.
+void Form1::openAtStart(const std::vector<std::filesystem::path>& files) {
+    if (!files.empty()) openLater(files);
+}
+
+void Form1::openLater(const std::vector<std::filesystem::path>& files) {
     // A call made later runs outside the guard wx keeps around commands: on GTK a failure, or
     // the stop of Exit, would otherwise cross GTK's C code to the end of the program, past
     // OnExceptionInMainLoop. It goes where a command's would.
-    CallAfter([this, fileNames] {
+    CallAfter([this, files] {
         try {
-            openDropped(fileNames);
+            openDropped(files);
         } catch (...) {
             if (!wxTheApp->OnExceptionInMainLoop()) wxTheApp->ExitMainLoop();
         }
     });
 }
 
-void Form1::openDropped(const std::vector<wxString>& fileNames) {
-    if (running_ || ending_ || fileNames.empty()) return;
+void Form1::openDropped(const std::vector<std::filesystem::path>& files) {
+    if (running_ || ending_ || files.empty()) return;
     // There is one listing: a second file would overwrite the first one's at once.
-    if (fileNames.size() > 1) {
+    if (files.size() > 1) {
         msgBox("一度に開けるファイルは一つだけです。", kMsgBoxOkInformation);
         return;
     }
     const AppInfo app = currentAppInfo();
     setCurrentFolder(app.Path);
-    listFile(fileNames.front(), app);
+    listFile(files.front(), app);
 }
 
-void Form1::listFile(const wxString& fileName, const AppInfo& app) {
+void Form1::listFile(const std::filesystem::path& selFn, const AppInfo& app) {
     FlagGuard running(running_);
     lastPump_ = std::chrono::steady_clock::now();
-    subDXFver(toPath(fileName), *this, app);
+    subDXFver(selFn, *this, app);
 }
 
 void Form1::mnuFileExit_Click(wxCommandEvent&) {

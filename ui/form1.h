@@ -6,6 +6,7 @@
 #include <wx/frame.h>
 
 #include <chrono>
+#include <filesystem>
 #include <string_view>
 #include <vector>
 
@@ -24,6 +25,10 @@ class Form1 : public wxFrame, public HostServices {
   public:
     Form1();
 
+    // Opens the files the program was started with, as if dropped on the window, once the
+    // window is up and waiting for commands; nothing when there are none.
+    void openAtStart(const std::vector<std::filesystem::path>& files);
+
     void setCaption(std::string_view utf8) override;
     void doEvents() override;
     int msgBox(std::string_view utf8, int style) override;
@@ -36,8 +41,9 @@ class Form1 : public wxFrame, public HostServices {
     void mnuFileExit_Click(wxCommandEvent& event);
     void mnuHelpVer_Click(wxCommandEvent& event);
     void Form_DropFiles(wxDropFilesEvent& event);
-    void openDropped(const std::vector<wxString>& fileNames);
-    void listFile(const wxString& fileName, const AppInfo& app);
+    void openLater(const std::vector<std::filesystem::path>& files);
+    void openDropped(const std::vector<std::filesystem::path>& files);
+    void listFile(const std::filesystem::path& selFn, const AppInfo& app);
     void endProgram();
 
     wxFileDialog CommonDialog1;

@@ -13,8 +13,9 @@ start_app() {
     APP=$!
     wait_until 20 "the main window" eval 'MAIN=$(windows NORMAL | head -n 1) && [[ -n $MAIN ]]'
     [[ ${SLOW:-} != yes ]] || slow_app
-    # Keys reach it once the window manager has given it the focus.
-    wait_until 10 "the main window's focus" eval '[[ $(xdotool getactivewindow 2>/dev/null) == "$MAIN" ]]'
+    # Keys reach it once the window manager has given it the focus (a box the command line
+    # brought up may have it instead).
+    wait_until 10 "the program's focus" eval 'xdotool search --pid "$APP" 2>/dev/null | grep -qx "$(xdotool getactivewindow 2>/dev/null)"'
 }
 # windows TYPE: the program's visible windows of that type (NORMAL, DIALOG, POPUP_MENU).
 windows() {
