@@ -14,8 +14,16 @@ start_app() {
     rm -rf "$APPDIR" && mkdir -p "$APPDIR" && cp "$PROGRAM" "$APPDIR/$EXE.exe"
     (cd "${START_DIR:-$APPDIR}" && exec env "${env[@]}" setarch -R wine "$APPDIR/$EXE.exe" "$@") >"$T/app.log" 2>&1 &
     APP=$!
-    wait_until 60 "the main window" eval 'MAIN=$(xdotool search --name "^$EXE( |\$)" 2>/dev/null | head -n 1) && [[ -n $MAIN ]]'
+    wait_until 60 "the main window" eval 'MAIN=$(main_window) && [[ -n $MAIN ]]'
     [[ ${SLOW:-} != yes ]] || slow_app
+}
+# The window captioned with the program's name (and its progress), not a box of that title.
+main_window() {
+    local w
+    for w in $(xdotool search --name "^$EXE( |\$)" 2>/dev/null); do
+        xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q '_NET_WM_WINDOW_TYPE_NORMAL$' && echo "$w" && return
+    done
+    return 0
 }
 # "window<TAB>pid<TAB>class<TAB>caption" and "control<TAB>class<TAB>text" lines (\r \n escaped).
 windows() { wine "$WINDOW_TEXT" | tr -d '\r'; }
