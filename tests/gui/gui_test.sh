@@ -74,8 +74,9 @@ scenario_bigfile() { big_file && note "$BIG: $(stat -c %s "$BIG") bytes"; }
 
 # At start-up the caption is the executable's name and nothing is written; the window has the
 # program's icon; the Version box's text; Exit: No keeps the program, Yes ends it with status 0.
-# Under ja_JP.UTF-8 (Linux) the buttons are Japanese: the Exit question looks other than in English.
-# A renamed copy is captioned with its own name; closing the window ends it.
+# Under ja_JP.UTF-8 the buttons are Japanese (Linux: the Exit question looks other than in English),
+# and so is the open-file dialog's title. A renamed copy is captioned with its own name; closing
+# the window ends it.
 scenario_startup() {
     local english=""
     start_app
@@ -97,13 +98,16 @@ scenario_startup() {
     ask_exit
     answer "$KEY_YES"
     ends 0
+    locale -a | grep -qi '^ja_JP\.utf-\?8$' || fail "no ja_JP.UTF-8 locale (scripts/deps.sh --test makes it)"
+    start_app LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
     if [[ $BACKEND == gtk ]]; then
-        locale -a | grep -qi '^ja_JP\.utf-\?8$' || fail "no ja_JP.UTF-8 locale (scripts/deps.sh --test makes it)"
-        start_app LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
         ask_exit
         [[ $(box_pixels) != "$english" ]] || fail "the Exit question looks as it does in English"
-        stop "$APP"
+        answer "$KEY_NO"
     fi
+    open_dialog
+    box_shown && [[ $(box_title) == 開く ]] || fail "the open-file dialog is titled '$(box_title)'"
+    stop "$APP"
     EXE=dxf一覧 start_app
     caption_is dxf一覧 || fail "renamed copy: caption '$(caption)'"
     close_window
