@@ -51,7 +51,9 @@ wxString fromUtf8(std::string_view utf8) {
 
 Form1::Form1()
     : wxFrame(nullptr, wxID_ANY, "File Open"),
-      CommonDialog1(this, wxFileSelectorPromptStr, wxEmptyString, wxEmptyString,
+      // The title Windows gives its own open dialog in Japanese. wx always sets one (its
+      // default is English), and an empty one stays empty (seen under Wine); GTK has none.
+      CommonDialog1(this, fromUtf8("開く"), wxEmptyString, wxEmptyString,
                     wxFileSelectorDefaultWildcardStr, wxFD_OPEN | wxFD_FILE_MUST_EXIST) {
     auto* mnuFile = new wxMenu;
     mnuFile->Append(kIdFileOpen, fromUtf8("開く(&O)"));
