@@ -1,6 +1,8 @@
 # GUI harness backend for the Linux program: windows told apart by _NET_WM_WINDOW_TYPE.
-EXE=dxflist KEY_YES=alt+y KEY_NO=alt+n BOX_TEXT=no
+EXE=dxflist KEY_YES=alt+y KEY_NO=alt+n BOX_TEXT=no TASKBAR=no
 native() { echo "$1"; }
+# No taskbar progress on GTK (wxAppProgressIndicator does nothing there).
+watch_taskbar() { :; }
 # start_app [NAME=VALUE...] [-- ARG...]: PROGRAM as EXE from a fresh application folder, started
 # in START_DIR (default: that folder) with ARG... on its command line; slowed down from the moment
 # its window is up when SLOW=yes.

@@ -70,6 +70,19 @@ stopped_by() {
         fail "the stopped run's $size bytes are not whole lines of the full listing"
 }
 
+# What the program last told its taskbar button, where the backend reads it back (TASKBAR=yes):
+# "state 0" nothing shown, "state 1" busy, "value N 1000" a share of the file read.
+taskbar_says() { [[ $TASKBAR != yes || $(tail -n 1 "$T/taskbar.log" 2>/dev/null) == "$1" ]]; }
+taskbar_log() { tr '\n' ' ' <"$T/taskbar.log" 2>/dev/null || true; }
+# taskbar_rose SECONDS: in a run that took that long the taskbar showed a share that never fell,
+# once a second at most (with the caption), and nothing once the run had ended.
+taskbar_rose() {
+    [[ $TASKBAR == yes ]] || return 0
+    awk -v most="$(($1 + 1))" '$1 == "value" { bad = bad || $3 != 1000 || $2 < last || $2 > 1000; last = $2; n++ }
+        END { exit !(n >= 2 && n <= most && !bad && $0 == "state 0") }' "$T/taskbar.log" ||
+        fail "in $1 s the taskbar was told: $(taskbar_log)"
+}
+
 scenario_bigfile() { big_file && note "$BIG: $(stat -c %s "$BIG") bytes"; }
 
 # At start-up the caption is the executable's name and nothing is written; the window has the
@@ -139,12 +152,15 @@ scenario_open() {
     ! box_shown && caption_is dxflist || fail "a box, or the caption '$(caption)', after the CR LF file"
 }
 
-# A long run counts its lines in the caption; the Version box holds it until closed (the
-# caption, which changes every second while the run goes on, and the listing stay for two
-# seconds); Exit answered No lets it go on to the end. In the next run, Yes ends the program.
+# A long run counts its lines in the caption, and shows the share of the file read on its taskbar
+# button; the Version box holds it until closed (the caption, which changes every second while
+# the run goes on, and the listing stay for two seconds); Exit answered No lets it go on to the
+# end, which clears the taskbar button. In the next run, Yes ends the program, clearing it too.
 scenario_progress() {
-    local seen first now end size
+    local seen first now end size started
+    watch_taskbar
     start_app
+    started=$(now_ms)
     start_big_run
     seen=$(caption)
     [[ $seen =~ $PROGRESS_RE ]] && first=${BASH_REMATCH[1]}
@@ -163,24 +179,30 @@ scenario_progress() {
     full_speed
     wait_until 300 "the run to complete" caption_is dxflist
     listing_is "$BIG_LISTING" || fail "the listing differs from dxflist-batch's"
+    taskbar_rose $((($(now_ms) - started) / 1000))
     start_big_run
     ask_exit
     stopped_by answer "$KEY_YES"
+    taskbar_says "state 0" || fail "after Exit the taskbar was told: $(taskbar_log)"
 }
 
-# Closing the window while a large LF file is being copied ends the program at once; the
-# unfinished copy is removed and nothing else is written. The same for Exit answered Yes during
-# the copy of a dropped file.
+# The copy of a large LF file shows on the taskbar button as busy. Closing the window while it is
+# being made ends the program at once; the unfinished copy is removed and nothing else is
+# written, and the taskbar button is cleared. The same for Exit answered Yes during the copy of a
+# dropped file.
 scenario_close_copy() {
     local big
     big=$("$(dirname "$0")/../big_file.sh" "$GEN" "$DATA" 800 lf) || fail "no large LF drawing"
+    watch_taskbar
     start_app
     open_dialog
     choose "$big"
     slow_app
     wait_until 30 "the copy to begin" eval '[[ $(app_files) == *unix.dxf.tmp* ]]'
+    taskbar_says "state 1" || fail "during the copy the taskbar was told: $(taskbar_log)"
     close_window
     ends 0
+    taskbar_says "state 0" || fail "after closing the taskbar was told: $(taskbar_log)"
     assert_app_files "" "after closing during the copy"
     start_app
     drop "$big"

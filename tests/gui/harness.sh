@@ -1,7 +1,7 @@
 # Shared by the GUI tests and the GUI benchmark: display, polling, clean-up, failure with a
 # screenshot. The caller sets T (a private folder), SHOTS and NAME, then sources a backend
 # (gtk.sh, wine.sh) that knows the program's windows.
-XVFB="" WM="" APP="" MAIN="" EXTRA_PIDS=() APPDIR=$T/app
+XVFB="" WM="" APP="" MAIN="" EXTRA_PIDS=() AT_EXIT=() APPDIR=$T/app
 now_ms() { echo $((${EPOCHREALTIME/./} / 1000)); }
 STARTED_MS=$(now_ms)
 note() { echo "[$NAME $(($(now_ms) - STARTED_MS))ms] $*"; }
@@ -40,6 +40,8 @@ cleanup() {
     set +e
     full_speed
     for pid in $APP "${EXTRA_PIDS[@]}" $WM $XVFB; do stop "$pid"; done
+    local undo
+    for undo in "${AT_EXIT[@]}"; do eval "$undo"; done # what a backend changed for the test
     rm -rf "$T"
     exit "$status"
 }

@@ -2,7 +2,7 @@
 # WINDOW_TEXT (window_text.exe). Wine can miss a key sent before it has taken the focus the
 # window manager gave, so a key without effect is sent again.
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-prefix.sh"
-EXE=dxflist EXT=.exe KEY_YES=y KEY_NO=n BOX_TEXT=yes
+EXE=dxflist EXT=.exe KEY_YES=y KEY_NO=n BOX_TEXT=yes TASKBAR=no
 # Without address space randomisation: see cmake/mingw-w64-x86_64.cmake.
 wine() { setarch -R wine "$@"; }
 native() { local p=${1//\//\\}; echo "Z:$p"; }
@@ -24,6 +24,17 @@ main_window() {
         xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q '_NET_WM_WINDOW_TYPE_NORMAL$' && echo "$w" && return
     done
     return 0
+}
+# watch_taskbar: the program's calls to its taskbar button go to taskbar_probe.dll (beside
+# WINDOW_TEXT), which writes them to $T/taskbar.log: Wine takes them but shows and tells nothing.
+# Wine reads the class from the machine's part of the registry only; its own entry is put back at
+# the end.
+TASKBAR_KEY='HKLM\Software\Classes\CLSID\{56FDF344-FD6D-11d0-958A-006097C9A090}\InprocServer32'
+watch_taskbar() {
+    wine reg add "$TASKBAR_KEY" /ve /d "$(native "$(dirname "$WINDOW_TEXT")/taskbar_probe.dll")" /f >/dev/null 2>&1
+    AT_EXIT+=("wine reg add '$TASKBAR_KEY' /ve /d 'C:\windows\system32\explorerframe.dll' /f >/dev/null 2>&1")
+    export DXFLIST_TASKBAR_LOG=$(native "$T/taskbar.log")
+    TASKBAR=yes
 }
 # "window<TAB>pid<TAB>class<TAB>caption" and "control<TAB>class<TAB>text" lines (\r \n escaped).
 windows() { wine "$WINDOW_TEXT" | tr -d '\r'; }
