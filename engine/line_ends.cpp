@@ -168,6 +168,7 @@ PreparedSource prepareLineEnds(const std::filesystem::path& selFn, HostServices&
                                const AppInfo& app) {
     if (!firstLineHasLf(selFn)) return {selFn, nullptr};
 
+    host.setProgressUnknown();
     const std::filesystem::path copy = copyPath(app);
     OutputFile file = openCopyFile(copy, selFn, app);
     const bool inPlace = file.path() == copy;

@@ -91,6 +91,7 @@ void subDXFver(const std::filesystem::path& selFn, HostServices& host, const App
         const int second = host.currentSecond();
         if (second != lastSec) {
             host.setCaption(progressCaption(app, reader.lineCnt()));
+            host.setProgress(reader.bytesRead(), source.size());
             lastSec = host.currentSecond();
         }
         host.doEvents();
