@@ -17,7 +17,7 @@ namespace {
 void logLine(const std::string& line) {
     wchar_t path[MAX_PATH];
     if (!GetEnvironmentVariableW(L"DXFLIST_TASKBAR_LOG", path, MAX_PATH)) return;
-    if (FILE* log = _wfopen(path, L"a")) {
+    if (FILE* log = _wfopen(path, L"ab")) {
         std::fputs((line + "\n").c_str(), log);
         std::fclose(log);
     }
