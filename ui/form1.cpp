@@ -4,7 +4,9 @@
 #include <wx/menu.h>
 #include <wx/msgdlg.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <utility>
 
 #include "engine/dxflist.h"
 #include "engine/os_file.h"
@@ -22,6 +24,9 @@ enum MenuId { kIdFileOpen = wxID_HIGHEST + 1, kIdFileExit, kIdHelpVer };
 constexpr auto kPumpInterval = std::chrono::milliseconds(5);
 constexpr unsigned kPassesPerClockCheck = 1024;
 
+// Steps of the taskbar's progress: a tenth of a percent each.
+constexpr int kTaskbarRange = 1000;
+
 std::filesystem::path toPath(const wxString& name) {
 #ifdef _WIN32
     return std::filesystem::path(name.ToStdWstring());
@@ -30,16 +35,19 @@ std::filesystem::path toPath(const wxString& name) {
 #endif
 }
 
-// Clears a flag when the scope ends, however it ends.
-class FlagGuard {
+// Gives a variable a value for a scope, and its old one back when the scope ends, however it
+// ends.
+template <typename T>
+class ScopedValue {
   public:
-    explicit FlagGuard(bool& flag) : flag_(flag) { flag_ = true; }
-    ~FlagGuard() { flag_ = false; }
-    FlagGuard(const FlagGuard&) = delete;
-    FlagGuard& operator=(const FlagGuard&) = delete;
+    ScopedValue(T& variable, T value) : variable_(variable), old_(std::exchange(variable, value)) {}
+    ~ScopedValue() { variable_ = old_; }
+    ScopedValue(const ScopedValue&) = delete;
+    ScopedValue& operator=(const ScopedValue&) = delete;
 
   private:
-    bool& flag_;
+    T& variable_;
+    T old_;
 };
 
 }  // namespace
@@ -116,6 +124,21 @@ int Form1::currentSecond() {
     return clock_.now();
 }
 
+void Form1::setProgress(std::uint64_t done, std::uint64_t total) {
+    if (!taskbar_ || total == 0) return;
+    // A file that grows during the run may be read past the size it had.
+    const auto value = static_cast<int>(std::min(done, total) * kTaskbarRange / total);
+    if (value == taskbarValue_) return;
+    taskbarValue_ = value;
+    taskbar_->SetValue(value);
+}
+
+void Form1::setProgressUnknown() {
+    if (!taskbar_) return;
+    taskbarValue_ = -1;
+    taskbar_->Pulse();
+}
+
 void Form1::mnuFileOpen_Click(wxCommandEvent&) {
     // A second run would truncate the listing that the first one is still writing.
     if (running_ || ending_) return;
@@ -176,7 +199,12 @@ void Form1::openDropped(const std::vector<std::filesystem::path>& files) {
 }
 
 void Form1::listFile(const std::filesystem::path& selFn, const AppInfo& app) {
-    FlagGuard running(running_);
+    const ScopedValue running(running_, true);
+    // The taskbar button shows the run's progress for as long as the run lasts: the indicator
+    // clears it when it goes, however the run ends (Windows; elsewhere it does nothing).
+    wxAppProgressIndicator taskbar(this, kTaskbarRange);
+    const ScopedValue shown(taskbar_, &taskbar);
+    taskbarValue_ = -1;
     lastPump_ = std::chrono::steady_clock::now();
     subDXFver(selFn, *this, app);
 }

@@ -4,6 +4,8 @@
 
 #include <wx/filedlg.h>
 #include <wx/frame.h>
+// After frame.h: it names wxWindow without declaring it.
+#include <wx/appprogress.h>
 
 #include <chrono>
 #include <filesystem>
@@ -33,6 +35,8 @@ class Form1 : public wxFrame, public HostServices {
     void doEvents() override;
     int msgBox(std::string_view utf8, int style) override;
     int currentSecond() override;
+    void setProgress(std::uint64_t done, std::uint64_t total) override;
+    void setProgressUnknown() override;
 
   private:
     void Form_Load();
@@ -56,6 +60,8 @@ class Form1 : public wxFrame, public HostServices {
     unsigned passes_ = 0;
     SecondOfMinuteClock clock_;
     std::chrono::steady_clock::time_point lastPump_;
+    wxAppProgressIndicator* taskbar_ = nullptr;  // the run's progress on the taskbar button
+    int taskbarValue_ = -1;                      // the value shown, -1 when none is
 };
 
 }  // namespace dxflist::ui
