@@ -31,6 +31,7 @@ caption() { xdotool getwindowname "$MAIN" 2>/dev/null; }
 # box_shown: exactly one dialog (a box or the file dialog) is up; it goes to DLG.
 box_shown() { DLG=$(windows DIALOG) && [[ -n $DLG && $DLG != *$'\n'* ]]; }
 box_title() { xdotool getwindowname "$DLG"; }
+box_window() { wait_until 10 "a box" box_shown && echo "$DLG"; }
 box_gone() { ! xdotool search --onlyvisible --pid "$APP" 2>/dev/null | grep -qx "$DLG"; }
 keys() { xdotool windowfocus --sync "$1" key --delay 40 "${@:2}"; }
 answer() {

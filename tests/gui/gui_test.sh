@@ -33,6 +33,8 @@ expect_box() {
     text=$(box_text)
     if [[ $1 == EXACT ]]; then [[ $text == "$2" ]]; else [[ $text == *"$2"* ]]; fi || fail "the box says '$text', expected ($1) '$2'"
 }
+# pixel WINDOW X Y: the colour of one pixel of an X window, #RRGGBB.
+pixel() { import -window "$1" -crop "1x1+$2+$3" +repage -depth 8 txt:- | grep -o '#[0-9A-F]\{6\}' | head -n 1; }
 ask_exit() {
     menu f x
     expect_box EXACT '終了しますか？'
@@ -86,7 +88,8 @@ taskbar_rose() {
 scenario_bigfile() { big_file && note "$BIG: $(stat -c %s "$BIG") bytes"; }
 
 # At start-up the caption is the executable's name and nothing is written; the window has the
-# program's icon; the Version box's text; Exit: No keeps the program, Yes ends it with status 0.
+# program's icon; its empty client area has the background of a box (not Windows' dark grey of an
+# empty workspace); the Version box's text; Exit: No keeps the program, Yes ends it with status 0.
 # Under ja_JP.UTF-8 the buttons are Japanese (Linux: the Exit question looks other than in English),
 # and so is the open-file dialog's title. A renamed copy is captioned with its own name; closing
 # the window ends it.
@@ -100,7 +103,12 @@ scenario_startup() {
     icons=$(xprop -len 1000000 -id "$MAIN" _NET_WM_ICON | grep -o '([0-9]* x [0-9]*)' | tr '\n' ' ')
     [[ $BACKEND == wine || $icons == "(16 x 16) (24 x 24) (32 x 32) (48 x 48) (256 x 256) " ]] ||
         fail "the window's icons: $icons"
+    local WIDTH HEIGHT client box
+    eval "$(xdotool getwindowgeometry --shell "$MAIN" | grep -E '^(WIDTH|HEIGHT)=')"
+    client=$(pixel "$MAIN" $((WIDTH / 2)) $((HEIGHT / 2)))
     menu h v
+    box=$(pixel "$(box_window)" 2 2)
+    [[ $client == "$box" ]] || fail "the window's client area is $client, a box's background $box"
     expect_box EXACT "dxflist Ver $VERSION\\r\\n\\r\\ndxflist contributors\\r\\n\\r\\nアプリケーションフォルダ \\r\\n\\r\\n$(native "$APPDIR")\\r\\n\\r\\n製品名 : dxflist\\r\\n\\r\\n"
     answer Return
     ask_exit

@@ -42,6 +42,12 @@ caption() { xdotool getwindowname "$MAIN" 2>/dev/null; }
 # A box or the file dialog: a #32770 window; its texts stay in windows.txt.
 box_shown() { windows >"$T/windows.txt" && grep -q $'^window\t[0-9]*\t#32770\t' "$T/windows.txt"; }
 box_title() { awk -F'\t' '$1 == "window" && $3 == "#32770" { print $4; exit }' "$T/windows.txt"; }
+# The X window of the box that is up.
+box_window() {
+    local w
+    wait_until 10 "a box" eval 'w=$(xdotool search --name "^dxflist\$" 2>/dev/null | grep -vx "$MAIN" | head -n 1) && [[ -n $w ]]'
+    echo "$w"
+}
 # The box's Static control with a text (the other one is its icon).
 box_text() {
     awk -F'\t' '$1 == "window" { box = $3 == "#32770" } box && $2 == "Static" && $3 != "" { t = $3 } END { print t }' "$T/windows.txt"
