@@ -3,6 +3,7 @@
 #include <wx/app.h>
 #include <wx/menu.h>
 #include <wx/msgdlg.h>
+#include <wx/panel.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -63,6 +64,9 @@ Form1::Form1()
       // default is English), and an empty one stays empty (seen under Wine); GTK has none.
       CommonDialog1(this, fromUtf8("開く"), wxEmptyString, wxEmptyString,
                     wxFileSelectorDefaultWildcardStr, wxFD_OPEN | wxFD_FILE_MUST_EXIST) {
+    // The client area is empty. A frame with no child shows the dark grey of an empty workspace
+    // on Windows; a panel gives it the usual background of a window.
+    new wxPanel(this);
     auto* mnuFile = new wxMenu;
     mnuFile->Append(kIdFileOpen, fromUtf8("開く(&O)"));
     mnuFile->Append(kIdFileExit, fromUtf8("終了(&X)"));
