@@ -32,6 +32,11 @@ class HostServices {
     virtual int msgBox(std::string_view utf8, int style) = 0;
     // The second of the minute (0-59) of the current time of day.
     virtual int currentSecond() = 0;
+    // How far the run has come, for the taskbar: `done` of the source's `total` bytes read.
+    // Called with every progress caption; hosts without such a display ignore it.
+    virtual void setProgress(std::uint64_t /*done*/, std::uint64_t /*total*/) {}
+    // The run is busy with work of unknown length: the CR LF copy of an LF drawing.
+    virtual void setProgressUnknown() {}
 };
 
 // The running program's metadata. Texts are UTF-8.

@@ -155,6 +155,7 @@ PreparedSource prepareLineEnds(const std::filesystem::path& selFn, HostServices&
     auto chosen = std::make_unique<InputFile>(selFn);
     if (!firstLineHasLf(*chosen)) return {std::move(chosen), false};
 
+    host.setProgressUnknown();
     // The copy is a new file that replaces the old one once complete, so that a failure or a
     // kill never leaves a damaged copy and no file there (a link to a drawing) is written through.
     const std::filesystem::path copy = copyPath(app);

@@ -38,6 +38,8 @@ class LineReader {
 
     // True when no unread byte is left.
     bool atEnd() { return begin_ == end_ && !fill(); }
+    // Bytes of the file consumed so far.
+    std::uint64_t consumed() const { return bufferStart_ + begin_; }
 
     // Reads the next line; reading when no byte is left is a failure.
     void readLine() {

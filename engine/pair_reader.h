@@ -55,6 +55,7 @@ class PairReader {
     // forwarding: handing out the pair itself took 30% off the CPU time.
     const GroupPair& pair() const { return pair_; }
     std::int32_t lineCnt() const { return lineCnt_.value(); }
+    std::uint64_t bytesRead() const { return lines_.consumed(); }
 
   private:
     // Any pair: skipped lines, long lines, and the end of the file with its reports.

@@ -100,6 +100,7 @@ void listDrawing(const std::filesystem::path& selFn, HostServices& host, const A
         const int second = host.currentSecond();
         if (second != lastSec) {
             host.setCaption(progressCaption(app, reader.lineCnt()));
+            host.setProgress(reader.bytesRead(), source.size());
             // Read again, not `second`: the next change counts from the second the caption was
             // shown in, which a slow window may have carried into the next.
             lastSec = host.currentSecond();

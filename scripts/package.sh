@@ -3,6 +3,9 @@
 # README.ja.txt (the READMEs as UTF-8 with a byte order mark and CR LF line ends, which every
 # Notepad reads) and LICENSE. The version is the one the build wrote into the program, from
 # project(VERSION) in CMakeLists.txt. Run after scripts/win.sh, which builds build-win/.
+# The zip's dxflist.exe is stripped; its symbols stay beside the build, in
+# build-win/dxflist.exe.debug, which the program names (a GNU debug link), so that gdb reads a
+# user's crash report of this very build with them.
 # The zip is then unpacked into a fresh folder and its dxflist.exe lists a drawing under Wine
 # through its window, as the Linux build's dxflist-batch does.
 #   Env: DXFLIST_WINEPREFIX (see wine-prefix.sh)
@@ -22,7 +25,10 @@ zip=dist/dxflist-$version-windows-x64.zip
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 
-cp "$win/dxflist.exe" LICENSE "$stage/"
+objcopy=x86_64-w64-mingw32-objcopy
+"$objcopy" --only-keep-debug "$win/dxflist.exe" "$win/dxflist.exe.debug"
+"$objcopy" --strip-all --add-gnu-debuglink="$win/dxflist.exe.debug" "$win/dxflist.exe" "$stage/dxflist.exe"
+cp LICENSE "$stage/"
 for readme in README README.ja; do
     { printf '\xef\xbb\xbf'; sed 's/\r$//; s/$/\r/' "$readme.md"; } >"$stage/$readme.txt"
 done

@@ -63,5 +63,15 @@ trap 'wineserver -k 2>/dev/null || true' EXIT
 # Wine's background services start with the first program and keep its output open: started
 # here they hold /dev/null, not a pipe that ctest waits on to close.
 setarch -R wine cmd.exe /c exit </dev/null >/dev/null 2>&1  # -R: see the toolchain file
+# That start also opened a desktop, with no display. It closes a second or two later; until then
+# every program started joins it, and a GUI test's windows would show on no screen.
+warmup_desktop() {
+    local pid
+    for pid in $(pgrep -f 'explorer.exe /desktop'); do
+        tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && return 0
+    done
+    return 1
+}
+for _ in $(seq 100); do warmup_desktop || break; sleep 0.1; done
 (cd build-win && ctest --output-on-failure --timeout 900 -j2)
 step "All Windows tests passed."

@@ -101,17 +101,47 @@ TEST(RunTest, HeaderVariableLargerThanMemoryIsListedWhole) {
 }
 
 // The caption shows the line count when the clock's second changes, the second starting out
-// as 0, and the program's name at the end.
+// as 0, and the program's name at the end. With each count the taskbar is told the bytes read
+// of the file's (8 a pair, 32 in all).
 TEST(RunTest, CaptionShowsProgressWhenTheSecondChanges) {
+    using Progress = std::vector<std::pair<std::uint64_t, std::uint64_t>>;
     const std::vector<std::string> rows[] = {
         {"dxflist"}, {"dxflist 2:　-- 変換中　--", "dxflist 6:　-- 変換中　--", "dxflist"}};
+    const Progress bytes[] = {{}, {{8, 32}, {24, 32}}};
     for (const std::vector<int>& seconds : {std::vector{0}, std::vector{0, 7, 7, 7, 8}}) {
         test::FakeHost host;
         std::size_t call = 0;
         host.clock = [&] { return seconds[std::min(call++, seconds.size() - 1)]; };
         test::listingOf(crlf({" 70", "1", " 70", "1", " 70", "1", " 70", "1"}), &host);
         EXPECT_EQ(host.captions, rows[seconds.size() > 1]);
+        EXPECT_EQ(host.progress, bytes[seconds.size() > 1]);
+        EXPECT_EQ(host.progressUnknown, 0);
     }
+}
+
+// The CR LF copy of an LF drawing has no known length: the taskbar shows it as busy, during
+// the copy and its notice, once. The listing of the copy then counts the copy's bytes, here with
+// a new second at every pass: a skipped line and a line longer than the reader's buffer count.
+TEST(RunTest, TaskbarIsBusyDuringTheCopyThenCountsTheCopysBytes) {
+    const std::string longValue(3'000'000, 'v');
+    test::TempDir dir;
+    writeFile(dir / "in.dxf", "x\n 70\n" + longValue + "\n  0\nEOF\n");
+    test::FakeHost host;
+    int busyInCopy = -1, busyAtBox = -1, second = 0;
+    host.onEvents = [&] {
+        if (busyInCopy < 0) busyInCopy = host.progressUnknown;
+    };
+    host.onBox = [&] { busyAtBox = host.progressUnknown; };
+    host.clock = [&] { return ++second % 60; };
+    subDXFver(dir / "in.dxf", host, appIn(dir.path));
+    const std::uint64_t size = std::filesystem::file_size(dir / "unix.dxf");
+    const std::uint64_t firstPair = 3 + 5 + longValue.size() + 2;
+    EXPECT_EQ(busyInCopy, 1);
+    EXPECT_EQ(busyAtBox, 1);
+    EXPECT_EQ(host.progressUnknown, 1);
+    EXPECT_EQ(host.progress, (std::vector<std::pair<std::uint64_t, std::uint64_t>>{
+                                 {0, size}, {firstPair, size}, {firstPair + 10, size}}));
+    EXPECT_EQ(firstPair + 10 + 2, size);
 }
 
 }  // namespace

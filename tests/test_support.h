@@ -28,6 +28,8 @@ namespace dxflist::test {
 struct FakeHost : HostServices {
     std::vector<std::string> captions;
     std::vector<std::pair<std::string, int>> boxes;
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> progress;  // bytes done, of total
+    int progressUnknown = 0;
     std::function<int()> clock = [] { return 0; };
     std::function<void()> onEvents = [] {};
     std::function<void()> onBox = [] {};
@@ -40,6 +42,10 @@ struct FakeHost : HostServices {
         return kAnswerOk;
     }
     int currentSecond() override { return clock(); }
+    void setProgress(std::uint64_t done, std::uint64_t total) override {
+        progress.emplace_back(done, total);
+    }
+    void setProgressUnknown() override { ++progressUnknown; }
 };
 
 // A fresh folder under the system's temporary folder, removed with everything in it.

@@ -10,6 +10,7 @@
 #include <exception>
 
 #include "ui/form1.h"
+#include "ui/platform.h"
 
 namespace dxflist::ui {
 
@@ -33,6 +34,7 @@ class DxfListApp : public wxApp {
         SetAppDisplayName("dxflist");
         auto* form = new Form1;
         form->Show();
+        form->openAtStart(commandLineFiles());
         return true;
     }
 
@@ -77,4 +79,18 @@ class DxfListApp : public wxApp {
 
 }  // namespace dxflist::ui
 
+#ifdef _WIN32
 wxIMPLEMENT_APP(dxflist::ui::DxfListApp);
+#else
+wxIMPLEMENT_APP_NO_MAIN(dxflist::ui::DxfListApp);
+
+// The program has no options: every argument is a file (see commandLineFiles). GTK is given the
+// program's name only, so that it takes no file for one of its own options (--display, --name,
+// ...), and no name that is not text in the locale is dropped on the way to wx.
+int main(int argc, char** argv) {
+    wxDISABLE_DEBUG_SUPPORT();
+    int count = argc > 0 ? 1 : 0;
+    char* programOnly[] = {argc > 0 ? argv[0] : nullptr, nullptr};
+    return wxEntry(count, programOnly);
+}
+#endif

@@ -3,8 +3,11 @@
 #include <wx/app.h>
 #include <wx/menu.h>
 #include <wx/msgdlg.h>
+#include <wx/panel.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <utility>
 
 #include "engine/dxflist.h"
 #include "engine/os_file.h"
@@ -22,6 +25,9 @@ enum MenuId { kIdFileOpen = wxID_HIGHEST + 1, kIdFileExit, kIdHelpVer };
 constexpr auto kPumpInterval = std::chrono::milliseconds(5);
 constexpr unsigned kPassesPerClockCheck = 1024;
 
+// Steps of the taskbar's progress: a tenth of a percent each.
+constexpr int kTaskbarRange = 1000;
+
 std::filesystem::path toPath(const wxString& name) {
 #ifdef _WIN32
     return std::filesystem::path(name.ToStdWstring());
@@ -30,16 +36,19 @@ std::filesystem::path toPath(const wxString& name) {
 #endif
 }
 
-// Clears a flag when the scope ends, however it ends.
-class FlagGuard {
+// Gives a variable a value for a scope, and its old one back when the scope ends, however it
+// ends.
+template <typename T>
+class ScopedValue {
   public:
-    explicit FlagGuard(bool& flag) : flag_(flag) { flag_ = true; }
-    ~FlagGuard() { flag_ = false; }
-    FlagGuard(const FlagGuard&) = delete;
-    FlagGuard& operator=(const FlagGuard&) = delete;
+    ScopedValue(T& variable, T value) : variable_(variable), old_(std::exchange(variable, value)) {}
+    ~ScopedValue() { variable_ = old_; }
+    ScopedValue(const ScopedValue&) = delete;
+    ScopedValue& operator=(const ScopedValue&) = delete;
 
   private:
-    bool& flag_;
+    T& variable_;
+    T old_;
 };
 
 }  // namespace
@@ -51,8 +60,13 @@ wxString fromUtf8(std::string_view utf8) {
 
 Form1::Form1()
     : wxFrame(nullptr, wxID_ANY, "File Open"),
-      CommonDialog1(this, wxFileSelectorPromptStr, wxEmptyString, wxEmptyString,
+      // The title Windows gives its own open dialog in Japanese. wx always sets one (its
+      // default is English), and an empty one stays empty (seen under Wine); GTK has none.
+      CommonDialog1(this, fromUtf8("開く"), wxEmptyString, wxEmptyString,
                     wxFileSelectorDefaultWildcardStr, wxFD_OPEN | wxFD_FILE_MUST_EXIST) {
+    // The client area is empty. A frame with no child shows the dark grey of an empty workspace
+    // on Windows; a panel gives it the usual background of a window.
+    new wxPanel(this);
     auto* mnuFile = new wxMenu;
     mnuFile->Append(kIdFileOpen, fromUtf8("開く(&O)"));
     mnuFile->Append(kIdFileExit, fromUtf8("終了(&X)"));
@@ -114,6 +128,21 @@ int Form1::currentSecond() {
     return clock_.now();
 }
 
+void Form1::setProgress(std::uint64_t done, std::uint64_t total) {
+    if (!taskbar_ || total == 0) return;
+    // A file that grows during the run may be read past the size it had.
+    const auto value = static_cast<int>(std::min(done, total) * kTaskbarRange / total);
+    if (value == taskbarValue_) return;
+    taskbarValue_ = value;
+    taskbar_->SetValue(value);
+}
+
+void Form1::setProgressUnknown() {
+    if (!taskbar_) return;
+    taskbarValue_ = -1;
+    taskbar_->Pulse();
+}
+
 void Form1::mnuFileOpen_Click(wxCommandEvent&) {
     // A second run would truncate the listing that the first one is still writing.
     if (running_ || ending_) return;
@@ -124,7 +153,7 @@ void Form1::mnuFileOpen_Click(wxCommandEvent&) {
     if (CommonDialog1.ShowModal() != wxID_OK) return;
     const wxString fileName = CommonDialog1.GetPath();
     if (fileName.empty()) return;
-    listFile(fileName, app);
+    listFile(toPath(fileName), app);
 }
 
 // A file dropped on the window is opened as File > Open opens the file chosen in its dialog.
@@ -137,27 +166,51 @@ void Form1::Form_DropFiles(wxDropFilesEvent& event) {
         event.Skip();
         return;
     }
-    const std::vector<wxString> fileNames(event.GetFiles(),
-                                          event.GetFiles() + event.GetNumberOfFiles());
-    CallAfter([this, fileNames] { openDropped(fileNames); });
+    std::vector<std::filesystem::path> files;
+    for (int i = 0; i < event.GetNumberOfFiles(); ++i) files.push_back(toPath(event.GetFiles()[i]));
+    openLater(files);
 }
 
-void Form1::openDropped(const std::vector<wxString>& fileNames) {
-    if (running_ || ending_ || fileNames.empty()) return;
+// Files named on the command line (a file dropped on the program's icon, Send To, Open with)
+// are opened as files dropped on the window.
+void Form1::openAtStart(const std::vector<std::filesystem::path>& files) {
+    if (!files.empty()) openLater(files);
+}
+
+void Form1::openLater(const std::vector<std::filesystem::path>& files) {
+    // A call made later runs outside the guard wx keeps around commands: on GTK a failure, or
+    // the stop of Exit, would otherwise cross GTK's C code to the end of the program, past
+    // OnExceptionInMainLoop. It goes where a command's would.
+    CallAfter([this, files] {
+        try {
+            openDropped(files);
+        } catch (...) {
+            if (!wxTheApp->OnExceptionInMainLoop()) wxTheApp->ExitMainLoop();
+        }
+    });
+}
+
+void Form1::openDropped(const std::vector<std::filesystem::path>& files) {
+    if (running_ || ending_ || files.empty()) return;
     // There is one listing: a second file would overwrite the first one's at once.
-    if (fileNames.size() > 1) {
+    if (files.size() > 1) {
         msgBox("一度に開けるファイルは一つだけです。", kMsgBoxOkInformation);
         return;
     }
     const AppInfo app = currentAppInfo();
     setCurrentFolder(app.Path);
-    listFile(fileNames.front(), app);
+    listFile(files.front(), app);
 }
 
-void Form1::listFile(const wxString& fileName, const AppInfo& app) {
-    FlagGuard running(running_);
+void Form1::listFile(const std::filesystem::path& selFn, const AppInfo& app) {
+    const ScopedValue running(running_, true);
+    // The taskbar button shows the run's progress for as long as the run lasts: the indicator
+    // clears it when it goes, however the run ends (Windows; elsewhere it does nothing).
+    wxAppProgressIndicator taskbar(this, kTaskbarRange);
+    const ScopedValue shown(taskbar_, &taskbar);
+    taskbarValue_ = -1;
     lastPump_ = std::chrono::steady_clock::now();
-    subDXFver(toPath(fileName), *this, app);
+    subDXFver(selFn, *this, app);
 }
 
 void Form1::mnuFileExit_Click(wxCommandEvent&) {

@@ -4,8 +4,11 @@
 
 #include <wx/filedlg.h>
 #include <wx/frame.h>
+// After frame.h: it names wxWindow without declaring it.
+#include <wx/appprogress.h>
 
 #include <chrono>
+#include <filesystem>
 #include <string_view>
 #include <vector>
 
@@ -24,10 +27,16 @@ class Form1 : public wxFrame, public HostServices {
   public:
     Form1();
 
+    // Opens the files the program was started with, as if dropped on the window, once the
+    // window is up and waiting for commands; nothing when there are none.
+    void openAtStart(const std::vector<std::filesystem::path>& files);
+
     void setCaption(std::string_view utf8) override;
     void doEvents() override;
     int msgBox(std::string_view utf8, int style) override;
     int currentSecond() override;
+    void setProgress(std::uint64_t done, std::uint64_t total) override;
+    void setProgressUnknown() override;
 
   private:
     void Form_Load();
@@ -36,8 +45,9 @@ class Form1 : public wxFrame, public HostServices {
     void mnuFileExit_Click(wxCommandEvent& event);
     void mnuHelpVer_Click(wxCommandEvent& event);
     void Form_DropFiles(wxDropFilesEvent& event);
-    void openDropped(const std::vector<wxString>& fileNames);
-    void listFile(const wxString& fileName, const AppInfo& app);
+    void openLater(const std::vector<std::filesystem::path>& files);
+    void openDropped(const std::vector<std::filesystem::path>& files);
+    void listFile(const std::filesystem::path& selFn, const AppInfo& app);
     void endProgram();
 
     wxFileDialog CommonDialog1;
@@ -50,6 +60,8 @@ class Form1 : public wxFrame, public HostServices {
     unsigned passes_ = 0;
     SecondOfMinuteClock clock_;
     std::chrono::steady_clock::time_point lastPump_;
+    wxAppProgressIndicator* taskbar_ = nullptr;  // the run's progress on the taskbar button
+    int taskbarValue_ = -1;                      // the value shown, -1 when none is
 };
 
 }  // namespace dxflist::ui

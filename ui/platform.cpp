@@ -3,14 +3,34 @@
 #include "dxflist_version.h"
 #include "engine/failure.h"
 
+#include <algorithm>
+#include <string>
+
 #ifdef _WIN32
 #include <windows.h>
-
-#include <string>
-#include <vector>
+// After windows.h, which it needs.
+#include <shellapi.h>
+#else
+#include <fstream>
+#include <iterator>
 #endif
 
 namespace dxflist::ui {
+
+namespace {
+
+// Relative names are taken from the folder the program started in, before a run makes the
+// application folder current.
+std::vector<std::filesystem::path> madeAbsolute(std::vector<std::filesystem::path> files) {
+    for (std::filesystem::path& file : files) {
+        std::error_code error;
+        std::filesystem::path absolute = std::filesystem::absolute(file, error);
+        if (!error) file = std::move(absolute);
+    }
+    return files;
+}
+
+}  // namespace
 
 #ifdef _WIN32
 
@@ -76,6 +96,15 @@ void readVersionRecord(AppInfo& app) {
     app.LegalTrademarks = versionString(record, L"LegalTrademarks");
 }
 
+std::vector<std::filesystem::path> commandLineFiles() {
+    int count = 0;
+    wchar_t** args = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!args) return {};
+    std::vector<std::filesystem::path> files(args + std::min(count, 1), args + count);
+    LocalFree(args);
+    return madeAbsolute(std::move(files));
+}
+
 #else
 
 std::filesystem::path executablePath() {
@@ -90,6 +119,20 @@ void readVersionRecord(AppInfo& app) {
     app.Revision = DXFLIST_VERSION_PATCH;
     app.CompanyName = DXFLIST_COMPANY_NAME;
     app.ProductName = DXFLIST_PRODUCT_NAME;
+}
+
+// The arguments as the system keeps them, NUL after each: GTK never sees them (see main).
+std::vector<std::filesystem::path> commandLineFiles() {
+    std::ifstream in("/proc/self/cmdline", std::ios::binary);
+    const std::string all{std::istreambuf_iterator<char>(in), {}};
+    std::vector<std::filesystem::path> files;
+    std::size_t from = all.find('\0');  // after the program's own name
+    while (from != std::string::npos && from + 1 < all.size()) {
+        const std::size_t end = all.find('\0', from + 1);
+        files.emplace_back(all.substr(from + 1, end - from - 1));
+        from = end;
+    }
+    return madeAbsolute(std::move(files));
 }
 
 #endif

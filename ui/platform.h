@@ -1,8 +1,9 @@
 #pragma once
 // What differs between platforms in the program, in one place: where the running executable
-// is and what its version record says.
+// is, what its version record says, and what its command line names.
 
 #include <filesystem>
+#include <vector>
 
 #include "engine/host.h"
 
@@ -14,5 +15,10 @@ std::filesystem::path executablePath();
 // Fills the version numbers and strings of `app` from the executable's version record. On
 // Windows that is the VERSIONINFO resource; elsewhere the values the build wrote in.
 void readVersionRecord(AppInfo& app);
+
+// The files named on the command line, every argument after the program's own name, made
+// absolute against the folder the program was started in. There are no options: a name that
+// begins with "-" is a file too. On Windows the wide command line; elsewhere the bytes as given.
+std::vector<std::filesystem::path> commandLineFiles();
 
 }  // namespace dxflist::ui

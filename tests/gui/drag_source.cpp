@@ -1,7 +1,7 @@
 // drag_source FILE...: a window titled "drag source" whose whole area can be dragged with the
 // mouse; it offers FILE... as a list of file URIs, as a file manager does. It ends when the
-// drag ends: status 0 if the target took the drop, 1 if the drop failed or was refused, 2 if
-// the window was closed without a drag.
+// drag ends: status 0 if the target took the drop, 1 if the drop failed or the target said it
+// did not take it, 2 if the window was closed without a drag.
 
 #include <gtk/gtk.h>
 
@@ -25,8 +25,10 @@ gboolean dropFailed(GtkWidget*, GdkDragContext*, GtkDragResult, gpointer) {
     return FALSE;
 }
 
-void dragEnded(GtkWidget*, GdkDragContext*, gpointer) {
-    if (status == 2) status = 0;
+// A target that refuses the data still ends the drag without "drag-failed": only the context
+// says whether it took the drop.
+void dragEnded(GtkWidget*, GdkDragContext* context, gpointer) {
+    if (status == 2) status = gdk_drag_drop_succeeded(context) ? 0 : 1;
     gtk_main_quit();
 }
 

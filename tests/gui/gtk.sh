@@ -1,14 +1,23 @@
 # GUI harness backend for the Linux program: windows told apart by _NET_WM_WINDOW_TYPE.
-EXE=dxflist KEY_YES=alt+y KEY_NO=alt+n BOX_TEXT=no
+EXE=dxflist KEY_YES=alt+y KEY_NO=alt+n BOX_TEXT=no TASKBAR=no
 native() { echo "$1"; }
-# start_app [NAME=VALUE...]: PROGRAM as EXE from a fresh application folder.
+# No taskbar progress on GTK (wxAppProgressIndicator does nothing there).
+watch_taskbar() { :; }
+# start_app [NAME=VALUE...] [-- ARG...]: PROGRAM as EXE from a fresh application folder, started
+# in START_DIR (default: that folder) with ARG... on its command line; slowed down from the moment
+# its window is up when SLOW=yes.
 start_app() {
+    local env=()
+    while (($#)) && [[ $1 != -- ]]; do env+=("$1") && shift; done
+    (($#)) && shift
     rm -rf "$APPDIR" && mkdir -p "$APPDIR" && cp "$PROGRAM" "$APPDIR/$EXE"
-    (cd "$APPDIR" && exec env LANG=C.UTF-8 LC_ALL=C.UTF-8 "$@" "./$EXE") >"$T/app.log" 2>&1 &
+    (cd "${START_DIR:-$APPDIR}" && exec env LANG=C.UTF-8 LC_ALL=C.UTF-8 "${env[@]}" "$APPDIR/$EXE" "$@") >"$T/app.log" 2>&1 &
     APP=$!
     wait_until 20 "the main window" eval 'MAIN=$(windows NORMAL | head -n 1) && [[ -n $MAIN ]]'
-    # Keys reach it once the window manager has given it the focus.
-    wait_until 10 "the main window's focus" eval '[[ $(xdotool getactivewindow 2>/dev/null) == "$MAIN" ]]'
+    [[ ${SLOW:-} != yes ]] || slow_app
+    # Keys reach it once the window manager has given it the focus (a box the command line
+    # brought up may have it instead).
+    wait_until 10 "the program's focus" eval 'xdotool search --pid "$APP" 2>/dev/null | grep -qx "$(xdotool getactivewindow 2>/dev/null)"'
 }
 # windows TYPE: the program's visible windows of that type (NORMAL, DIALOG, POPUP_MENU).
 windows() {
@@ -22,6 +31,7 @@ caption() { xdotool getwindowname "$MAIN" 2>/dev/null; }
 # box_shown: exactly one dialog (a box or the file dialog) is up; it goes to DLG.
 box_shown() { DLG=$(windows DIALOG) && [[ -n $DLG && $DLG != *$'\n'* ]]; }
 box_title() { xdotool getwindowname "$DLG"; }
+box_window() { wait_until 10 "a box" box_shown && echo "$DLG"; }
 box_gone() { ! xdotool search --onlyvisible --pid "$APP" 2>/dev/null | grep -qx "$DLG"; }
 keys() { xdotool windowfocus --sync "$1" key --delay 40 "${@:2}"; }
 answer() {
@@ -54,7 +64,12 @@ box_pixels() { import -window "$DLG" rgb:- | md5sum; }
 # drop FILE...: dragged with the mouse from a file manager's window (DROP_HELPER, drag_source)
 # onto the middle of the main window, at a hand's pace: GTK starts a drag only once the pointer
 # has moved with the button down, and the window under it answers each step before the next.
-drop() {
+# The source must be told that the drop was taken; after drop_ignored, that it was not.
+drop() { drag_and_drop 0 "$@"; }
+drop_ignored() { drag_and_drop 1 "$@"; }
+drag_and_drop() {
+    local want=$1 status=0
+    shift
     "$DROP_HELPER" "$@" >"$T/drag.log" 2>&1 &
     local source=$! from i
     EXTRA_PIDS+=("$source")
@@ -71,5 +86,6 @@ drop() {
     sleep 0.2
     xdotool mouseup 1
     wait_until 20 "the drag to end" gone "$source"
-    wait "$source" || fail "the drag failed: no window took the drop"
+    wait "$source" || status=$?
+    ((status == want)) || fail "the drag source ended with status $status (0: taken, 1: not taken), expected $want"
 }

@@ -20,6 +20,9 @@ QUICK_MS=$([[ $BACKEND == gtk ]] && echo 1000 || echo 3000) # the end after Exit
 reference() { rm -rf "$T/ref" && mkdir -p "$T/ref" && { "$BATCH" "$1" "$T/ref" 2>/dev/null || true; }; }
 listing_is() { cmp -s "$APPDIR/output.txt" "$1"; }
 caption_is() { [[ $(caption) == "$1" ]]; }
+# copying: the copy of an LF drawing is being written. It has no name on Linux until it is
+# complete: there the program's open files show it.
+copying() { [[ $(app_files) == *unix.dxf.tmp* ]] || ls -l "/proc/$APP/fd" 2>/dev/null | grep -qF "$APPDIR/#"; }
 # screenshot NAME: the screen cut down to the windows on it (the desktop is plain), into SHOTS.
 screenshot() {
     mkdir -p "$SHOTS" && import -window root "$T/screen.png" && convert "$T/screen.png" -trim +repage "$SHOTS/$1.png"
@@ -33,6 +36,8 @@ expect_box() {
     text=$(box_text)
     if [[ $1 == EXACT ]]; then [[ $text == "$2" ]]; else [[ $text == *"$2"* ]]; fi || fail "the box says '$text', expected ($1) '$2'"
 }
+# pixel WINDOW X Y: the colour of one pixel of an X window, #RRGGBB.
+pixel() { import -window "$1" -crop "1x1+$2+$3" +repage -depth 8 txt:- | grep -o '#[0-9A-F]\{6\}' | head -n 1; }
 ask_exit() {
     menu f x
     expect_box EXACT '終了しますか？'
@@ -42,10 +47,15 @@ big_file() {
     BIG=$("$(dirname "$0")/../big_file.sh" "$GEN" "$DATA" 800 crlf "$BATCH") || fail "no large drawing"
     BIG_LISTING=${BIG%.dxf}.listing
 }
-# start_big_run: Open the large drawing; the program runs slowed down (till full_speed) from then.
+# start_big_run [drop]: Open the large drawing (or drop it on the window); the program runs slowed
+# down (till full_speed) from then.
 start_big_run() {
-    open_dialog
-    choose "$BIG"
+    if [[ ${1:-} == drop ]]; then
+        drop "$BIG"
+    else
+        open_dialog
+        choose "$BIG"
+    fi
     slow_app
     wait_until 60 "the progress caption" eval '[[ $(caption) =~ $PROGRESS_RE ]]'
 }
@@ -65,12 +75,27 @@ stopped_by() {
         fail "the stopped run's $size bytes are not whole lines of the full listing"
 }
 
+# What the program last told its taskbar button, where the backend reads it back (TASKBAR=yes):
+# "state 0" nothing shown, "state 1" busy, "value N 1000" a share of the file read.
+taskbar_says() { [[ $TASKBAR != yes || $(tail -n 1 "$T/taskbar.log" 2>/dev/null) == "$1" ]]; }
+taskbar_log() { tr '\n' ' ' <"$T/taskbar.log" 2>/dev/null || true; }
+# taskbar_rose SECONDS: in a run that took that long the taskbar showed a share that never fell,
+# once a second at most (with the caption), and nothing once the run had ended.
+taskbar_rose() {
+    [[ $TASKBAR == yes ]] || return 0
+    awk -v most="$(($1 + 1))" '$1 == "value" { bad = bad || $3 != 1000 || $2 < last || $2 > 1000; last = $2; n++ }
+        END { exit !(n >= 2 && n <= most && !bad && $0 == "state 0") }' "$T/taskbar.log" ||
+        fail "in $1 s the taskbar was told: $(taskbar_log)"
+}
+
 scenario_bigfile() { big_file && note "$BIG: $(stat -c %s "$BIG") bytes"; }
 
 # At start-up the caption is the executable's name and nothing is written; the window has the
-# program's icon; the Version box's text; Exit: No keeps the program, Yes ends it with status 0.
-# Under ja_JP.UTF-8 (Linux) the buttons are Japanese: the Exit question looks other than in English.
-# A renamed copy is captioned with its own name; closing the window ends it.
+# program's icon; its empty client area has the background of a box (not Windows' dark grey of an
+# empty workspace); the Version box's text; Exit: No keeps the program, Yes ends it with status 0.
+# Under ja_JP.UTF-8 the buttons are Japanese (Linux: the Exit question looks other than in English),
+# and so is the open-file dialog's title. A renamed copy is captioned with its own name; closing
+# the window ends it.
 scenario_startup() {
     local english=""
     start_app
@@ -81,7 +106,12 @@ scenario_startup() {
     icons=$(xprop -len 1000000 -id "$MAIN" _NET_WM_ICON | grep -o '([0-9]* x [0-9]*)' | tr '\n' ' ')
     [[ $BACKEND == wine || $icons == "(16 x 16) (24 x 24) (32 x 32) (48 x 48) (256 x 256) " ]] ||
         fail "the window's icons: $icons"
+    local WIDTH HEIGHT client box
+    eval "$(xdotool getwindowgeometry --shell "$MAIN" | grep -E '^(WIDTH|HEIGHT)=')"
+    client=$(pixel "$MAIN" $((WIDTH / 2)) $((HEIGHT / 2)))
     menu h v
+    box=$(pixel "$(box_window)" 2 2)
+    [[ $client == "$box" ]] || fail "the window's client area is $client, a box's background $box"
     expect_box EXACT "dxflist Ver $VERSION\\r\\n\\r\\ndxflist contributors\\r\\n\\r\\nアプリケーションフォルダ \\r\\n\\r\\n$(native "$APPDIR")\\r\\n\\r\\n製品名 : dxflist\\r\\n\\r\\n"
     answer Return
     ask_exit
@@ -92,13 +122,16 @@ scenario_startup() {
     ask_exit
     answer "$KEY_YES"
     ends 0
+    locale -a | grep -qi '^ja_JP\.utf-\?8$' || fail "no ja_JP.UTF-8 locale (scripts/deps.sh --test makes it)"
+    start_app LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
     if [[ $BACKEND == gtk ]]; then
-        locale -a | grep -qi '^ja_JP\.utf-\?8$' || fail "no ja_JP.UTF-8 locale (scripts/deps.sh --test makes it)"
-        start_app LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
         ask_exit
         [[ $(box_pixels) != "$english" ]] || fail "the Exit question looks as it does in English"
-        stop "$APP"
+        answer "$KEY_NO"
     fi
+    open_dialog
+    box_shown && [[ $(box_title) == 開く ]] || fail "the open-file dialog is titled '$(box_title)'"
+    stop "$APP"
     EXE=dxf一覧 start_app
     caption_is dxf一覧 || fail "renamed copy: caption '$(caption)'"
     close_window
@@ -130,12 +163,15 @@ scenario_open() {
     ! box_shown && caption_is dxflist || fail "a box, or the caption '$(caption)', after the CR LF file"
 }
 
-# A long run counts its lines in the caption; the Version box holds it until closed (the
-# caption, which changes every second while the run goes on, and the listing stay for two
-# seconds); Exit answered No lets it go on to the end. In the next run, Yes ends the program.
+# A long run counts its lines in the caption, and shows the share of the file read on its taskbar
+# button; the Version box holds it until closed (the caption, which changes every second while
+# the run goes on, and the listing stay for two seconds); Exit answered No lets it go on to the
+# end, which clears the taskbar button. In the next run, Yes ends the program, clearing it too.
 scenario_progress() {
-    local seen first now end size
+    local seen first now end size started
+    watch_taskbar
     start_app
+    started=$(now_ms)
     start_big_run
     seen=$(caption)
     [[ $seen =~ $PROGRESS_RE ]] && first=${BASH_REMATCH[1]}
@@ -154,25 +190,38 @@ scenario_progress() {
     full_speed
     wait_until 300 "the run to complete" caption_is dxflist
     listing_is "$BIG_LISTING" || fail "the listing differs from dxflist-batch's"
+    taskbar_rose $((($(now_ms) - started) / 1000))
     start_big_run
     ask_exit
     stopped_by answer "$KEY_YES"
+    taskbar_says "state 0" || fail "after Exit the taskbar was told: $(taskbar_log)"
 }
 
-# Closing the window while a large LF file is being copied ends the program at once; the
-# unfinished copy goes and nothing else is written. The copy has no name on Linux until it is
-# complete: there the program's open files show it.
+# The copy of a large LF file shows on the taskbar button as busy. Closing the window while it is
+# being made ends the program at once; the unfinished copy goes and nothing else is written, and
+# the taskbar button is cleared. The same for Exit answered Yes during the copy of a dropped file.
 scenario_close_copy() {
     local big
     big=$("$(dirname "$0")/../big_file.sh" "$GEN" "$DATA" 800 lf) || fail "no large LF drawing"
+    watch_taskbar
     start_app
     open_dialog
     choose "$big"
     slow_app
-    wait_until 30 "the copy to begin" eval '[[ $(app_files) == *unix.dxf.tmp* ]] || ls -l "/proc/$APP/fd" 2>/dev/null | grep -qF "$APPDIR/#"'
+    wait_until 30 "the copy to begin" copying
+    taskbar_says "state 1" || fail "during the copy the taskbar was told: $(taskbar_log)"
     close_window
     ends 0
+    taskbar_says "state 0" || fail "after closing the taskbar was told: $(taskbar_log)"
     assert_app_files "" "after closing during the copy"
+    start_app
+    drop "$big"
+    slow_app
+    wait_until 30 "the copy of the dropped file to begin" copying
+    ask_exit
+    answer "$KEY_YES"
+    ends 0
+    assert_app_files "" "after Exit during the copy of a dropped file"
 }
 
 # Commands typed ahead of the end (Exit, Return for Yes, then another command at once) find the
@@ -219,11 +268,21 @@ scenario_undecodable() {
 }
 
 # Files dropped on the window: one file is listed as Open lists it, notice first for an LF file;
-# several are refused with one box and none listed; a dropped folder fails as Open does; a drop
-# during a run is ignored; closing the window then ends the program at once, the listing whole
-# lines of the full one.
+# several are refused with one box and none listed; a dropped folder fails as Open does, status 1.
+# A run a drop started ends as one Open started: closing the window or Exit answered Yes ends the
+# program at once with status 0, the listing whole lines of the full one; a drop during the run is
+# ignored, and its source told so. Files named on the command line (dropped on the program's icon)
+# are opened the same way once the window is up: a relative name from the folder the program was
+# started in, one that begins with "-", in Japanese (on Linux in bytes that are not UTF-8); an LF
+# file after the notice; several: the box, none listed; a missing one: the failure box, status 1.
 scenario_drop() {
-    start_app
+    local named=-平面図.dxf
+    [[ $BACKEND == wine ]] || named=-$'\x95\xbd\x96\xca\x90\x7d'.dxf # Shift-JIS
+    mkdir -p "$T/src" && cp "$CRLF_FILE" "$T/src/$named"
+    START_DIR=$T/src start_app -- "$named"
+    reference "$T/src/$named"
+    wait_until 30 "the listing of the file named at start-up" listing_is "$T/ref/output.txt"
+    wait_until 10 "the caption after the run" caption_is dxflist
     drop "$LF_FILE"
     expect_box PART '指定されたファイルはUNIXの改行コード(0A)が使用されていたので'
     answer Return
@@ -239,10 +298,30 @@ scenario_drop() {
     expect_box PART "$(native "$T/folder.dxf")"
     answer Return
     ends 1
-    start_app
-    start_big_run
-    drop "$CRLF_FILE"
+
+    start_app -- "$(native "$LF_FILE")"
+    expect_box PART '指定されたファイルはUNIXの改行コード(0A)が使用されていたので'
+    answer Return
+    wait_until 30 "the listing of the LF file named at start-up" listing_is "$T/ref/output.txt"
+    start_big_run drop
+    drop_ignored "$CRLF_FILE"
     [[ $(caption) =~ $PROGRESS_RE ]] || fail "the run ended before the drop"
+    stopped_by close_window
+
+    start_app -- "$(native "$LF_FILE")" "$(native "$CRLF_FILE")"
+    expect_box EXACT '一度に開けるファイルは一つだけです。'
+    answer Return
+    assert_app_files "" "after two files named at start-up"
+    start_big_run drop
+    ask_exit
+    stopped_by answer "$KEY_YES"
+
+    start_app -- "$(native "$T/missing.dxf")"
+    expect_box PART "$(native "$T/missing.dxf")"
+    answer Return
+    ends 1
+    SLOW=yes start_app -- "$(native "$BIG")"
+    wait_until 60 "the progress caption" eval '[[ $(caption) =~ $PROGRESS_RE ]]'
     stopped_by close_window
 }
 

@@ -1,7 +1,7 @@
 # Shared by the GUI tests and the GUI benchmark: display, polling, clean-up, failure with a
 # screenshot. The caller sets T (a private folder), SHOTS and NAME, then sources a backend
 # (gtk.sh, wine.sh) that knows the program's windows.
-XVFB="" WM="" APP="" MAIN="" EXTRA_PIDS=() APPDIR=$T/app
+XVFB="" WM="" APP="" MAIN="" EXTRA_PIDS=() AT_EXIT=() APPDIR=$T/app
 now_ms() { echo $((${EPOCHREALTIME/./} / 1000)); }
 STARTED_MS=$(now_ms)
 note() { echo "[$NAME $(($(now_ms) - STARTED_MS))ms] $*"; }
@@ -40,6 +40,8 @@ cleanup() {
     set +e
     full_speed
     for pid in $APP "${EXTRA_PIDS[@]}" $WM $XVFB; do stop "$pid"; done
+    local undo
+    for undo in "${AT_EXIT[@]}"; do eval "$undo"; done # what a backend changed for the test
     rm -rf "$T"
     exit "$status"
 }
@@ -93,7 +95,8 @@ full_speed() {
 }
 app_gone() { gone "$APP"; }
 assert_running() { app_gone && fail "the program ended: $*"; return 0; }
-# ends 0|1: the program ends within 10 s without any further box, with status 0 (1: not 0).
+# ends STATUS: the program ends within 10 s without any further box, with that exit status (0, or
+# 1 after a failure).
 ends() {
     local end=$(($(now_ms) + 10000)) status=0
     until app_gone; do
@@ -102,7 +105,7 @@ ends() {
     done
     wait "$APP" || status=$?
     APP=""
-    (($1 ? status != 0 : status == 0)) || fail "the program ended with status $status"
+    ((status == $1)) || fail "the program ended with status $status, expected $1"
 }
 app_files() { ls -A "$APPDIR" | grep -vxF "$EXE${EXT:-}" | tr '\n' ' '; }
 assert_app_files() { [[ $(app_files) == "$1" ]] || fail "$2: the application folder holds [$(app_files)], expected [$1]"; }

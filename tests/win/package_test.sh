@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The Windows download as a user gets it: unpacked into a fresh folder, it holds exactly the
-# program, the two READMEs with CR LF line ends (and a byte order mark, for Notepad) and the
-# license; its dxflist.exe, run from there under Wine, lists a drawing through its window as
-# the Linux build's dxflist-batch does.
+# program (stripped, its symbols beside the build), the two READMEs with CR LF line ends (and a
+# byte order mark, for Notepad) and the license; its dxflist.exe, run from there under Wine,
+# lists a drawing through its window as the Linux build's dxflist-batch does.
 #   package_test.sh ZIP WINDOWS_BUILD LINUX_BUILD
 set -euo pipefail
 (($# == 3)) || { echo "usage: $0 ZIP WINDOWS_BUILD LINUX_BUILD" >&2; exit 64; }
@@ -22,7 +22,18 @@ for readme in README.txt README.ja.txt; do
     lines=$(wc -l <"$file")
     ((lines > 20 && $(grep -c $'\r$' "$file") == lines)) || fail "$readme: not every line ends with CR LF"
 done
-echo "package: contents and text files as expected"
+# The program without its symbols, which stay beside the build: its debug link names them, with
+# their CRC-32 (the one gzip writes at its end).
+exe=$T/unpacked/dxflist.exe
+! x86_64-w64-mingw32-objdump -h "$exe" | grep -q ' \.debug_' || fail "dxflist.exe carries debug sections"
+x86_64-w64-mingw32-objcopy --dump-section .gnu_debuglink="$T/link" "$exe" "$T/exe.copy" ||
+    fail "dxflist.exe has no debug link"
+name=$(head -c 18 "$T/link" | tr '\0' '|')
+[[ $name == 'dxflist.exe.debug|' ]] || fail "the debug link names '$name'"
+x86_64-w64-mingw32-objdump -h "$WIN/dxflist.exe.debug" | grep -q ' \.debug_info' || fail "no symbols beside the build"
+[[ $(tail -c 4 "$T/link" | od -An -tx1) == $(gzip -c "$WIN/dxflist.exe.debug" | tail -c 8 | head -c 4 | od -An -tx1) ]] ||
+    fail "the debug link's checksum is not that of $WIN/dxflist.exe.debug"
+echo "package: contents and text files as expected; dxflist.exe $(stat -c %s "$exe") bytes, its symbols beside the build"
 
 # Open through the window on an LF and a CR LF drawing (the harness's open scenario), run from
 # the unpacked folder.
