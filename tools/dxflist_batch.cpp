@@ -2,16 +2,15 @@
 // APPDIR as the application folder. Message boxes go to stderr and are answered with OK.
 // Exit status: 0 done, 2 failure (its message on stderr), 64 wrong usage.
 
-#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
 #include <string>
 #include <string_view>
 
-#include "dxflist_version.h"
 #include "engine/dxflist.h"
 #include "engine/failure.h"
+#include "ui/platform.h"
 
 namespace {
 
@@ -33,11 +32,7 @@ int run(const std::filesystem::path& src, const std::filesystem::path& appDir) {
     dxflist::AppInfo app;
     app.EXEName = "dxflist";
     app.Path = std::filesystem::absolute(appDir);
-    app.Major = DXFLIST_VERSION_MAJOR;
-    app.Minor = DXFLIST_VERSION_MINOR;
-    app.Revision = DXFLIST_VERSION_PATCH;
-    app.CompanyName = DXFLIST_COMPANY_NAME;
-    app.ProductName = DXFLIST_PRODUCT_NAME;
+    dxflist::ui::fillBuiltInVersion(app);
     BatchHost host;
     try {
         // The open-file dialog hands over a full path.
@@ -56,11 +51,7 @@ int wmain(int argc, wchar_t** argv) {
 #else
 int main(int argc, char** argv) {
 #endif
-#ifdef SIGXFSZ
-    // Past a file-size limit (ulimit -f) a write then fails with EFBIG, which is reported
-    // like a full disk, instead of the signal killing the run in the middle of a line.
-    std::signal(SIGXFSZ, SIG_IGN);
-#endif
+    dxflist::ui::surviveFileSizeLimit();
     if (argc != 3) {
         std::fprintf(stderr, "usage: dxflist-batch SRC APPDIR\n");
         return 64;

@@ -6,8 +6,8 @@
 #include <wx/translation.h>
 #include <wx/uilocale.h>
 
-#include <csignal>
 #include <exception>
+#include <new>
 
 #include "ui/form1.h"
 #include "ui/platform.h"
@@ -17,11 +17,7 @@ namespace dxflist::ui {
 class DxfListApp : public wxApp {
   public:
     bool OnInit() override {
-#ifdef SIGXFSZ
-        // Past a file-size limit (ulimit -f) a write then fails with EFBIG and the run ends
-        // with the usual failure box, instead of the signal killing the program mid-line.
-        std::signal(SIGXFSZ, SIG_IGN);
-#endif
+        surviveFileSizeLimit();
         // The platform's own texts (buttons, the file dialog) follow the user's language, as
         // they do on Windows. The engine does not depend on the locale.
         {
@@ -50,25 +46,29 @@ class DxfListApp : public wxApp {
             throw;
         } catch (const ProgramEnd&) {
             exitStatus_ = 0;
-        } catch (const std::exception& failure) {
-            showFailure(fromUtf8(failure.what()));
         } catch (...) {
-            showFailure(fromUtf8("予期しないエラーが発生しました。"));
+            showFailure(failureText());
         }
         return false;
     }
 
-    void OnUnhandledException() override {
+    void OnUnhandledException() override { showFailure(failureText()); }
+
+  private:
+    // The text of the failure being handled: the program's own message, or one in Japanese for
+    // what the standard library throws.
+    static wxString failureText() {
         try {
             throw;
+        } catch (const std::bad_alloc&) {
+            return fromUtf8("メモリが足りないため、続けられません。");
         } catch (const std::exception& failure) {
-            showFailure(fromUtf8(failure.what()));
+            return fromUtf8(failure.what());
         } catch (...) {
-            showFailure(fromUtf8("予期しないエラーが発生しました。"));
+            return fromUtf8("予期しないエラーが発生しました。");
         }
     }
 
-  private:
     void showFailure(const wxString& text) {
         exitStatus_ = 1;
         wxMessageBox(text, GetAppDisplayName(), wxOK | wxICON_ERROR, GetTopWindow());

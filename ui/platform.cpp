@@ -1,5 +1,7 @@
 #include "ui/platform.h"
 
+#include <csignal>
+
 #include "dxflist_version.h"
 #include "engine/failure.h"
 
@@ -114,11 +116,7 @@ std::filesystem::path executablePath() {
 }
 
 void readVersionRecord(AppInfo& app) {
-    app.Major = DXFLIST_VERSION_MAJOR;
-    app.Minor = DXFLIST_VERSION_MINOR;
-    app.Revision = DXFLIST_VERSION_PATCH;
-    app.CompanyName = DXFLIST_COMPANY_NAME;
-    app.ProductName = DXFLIST_PRODUCT_NAME;
+    fillBuiltInVersion(app);
 }
 
 // The arguments as the system keeps them, NUL after each: GTK never sees them (see main).
@@ -136,5 +134,19 @@ std::vector<std::filesystem::path> commandLineFiles() {
 }
 
 #endif
+
+void fillBuiltInVersion(AppInfo& app) {
+    app.Major = DXFLIST_VERSION_MAJOR;
+    app.Minor = DXFLIST_VERSION_MINOR;
+    app.Revision = DXFLIST_VERSION_PATCH;
+    app.CompanyName = DXFLIST_COMPANY_NAME;
+    app.ProductName = DXFLIST_PRODUCT_NAME;
+}
+
+void surviveFileSizeLimit() {
+#ifdef SIGXFSZ
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
+}
 
 }  // namespace dxflist::ui
