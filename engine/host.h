@@ -29,7 +29,7 @@ class HostServices {
     // Lets pending window events (menu commands included) run, then returns.
     virtual void doEvents() = 0;
     // Shows a modal box under the application title and returns the button pressed.
-    virtual int msgBox(std::string_view utf8, int style) = 0;
+    virtual int msgBox(std::string_view utf8, MsgBoxStyle style) = 0;
     // The second of the minute (0-59) of the current time of day.
     virtual int currentSecond() = 0;
     // How far the run has come, for the taskbar: `done` of the source's `total` bytes read.

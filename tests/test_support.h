@@ -27,7 +27,7 @@ namespace dxflist::test {
 // Records what the engine asks of the window; its clock and event hook are programmable.
 struct FakeHost : HostServices {
     std::vector<std::string> captions;
-    std::vector<std::pair<std::string, int>> boxes;
+    std::vector<std::pair<std::string, MsgBoxStyle>> boxes;
     std::vector<std::pair<std::uint64_t, std::uint64_t>> progress;  // bytes done, of total
     int progressUnknown = 0;
     std::function<int()> clock = [] { return 0; };
@@ -36,7 +36,7 @@ struct FakeHost : HostServices {
 
     void setCaption(std::string_view utf8) override { captions.emplace_back(utf8); }
     void doEvents() override { onEvents(); }
-    int msgBox(std::string_view utf8, int style) override {
+    int msgBox(std::string_view utf8, MsgBoxStyle style) override {
         boxes.emplace_back(std::string(utf8), style);
         onBox();
         return kAnswerOk;

@@ -18,7 +18,7 @@ class BatchHost : public dxflist::HostServices {
   public:
     void setCaption(std::string_view) override {}
     void doEvents() override {}
-    int msgBox(std::string_view utf8, int) override {
+    int msgBox(std::string_view utf8, dxflist::MsgBoxStyle) override {
         std::fprintf(stderr, "MSGBOX: %.*s\n", static_cast<int>(utf8.size()), utf8.data());
         return dxflist::kAnswerOk;
     }

@@ -106,7 +106,7 @@ void Form1::doEvents() {
     if (ending_) throw ProgramEnd{};
 }
 
-int Form1::msgBox(std::string_view utf8, int style) {
+int Form1::msgBox(std::string_view utf8, MsgBoxStyle style) {
     if (ending_) throw ProgramEnd{};  // no box opens on a window that is going away
     long flags = wxOK | wxICON_NONE;
     if (style == kMsgBoxYesNoQuestion) flags = wxYES_NO | wxICON_QUESTION;

@@ -33,7 +33,7 @@ class Form1 : public wxFrame, public HostServices {
 
     void setCaption(std::string_view utf8) override;
     void doEvents() override;
-    int msgBox(std::string_view utf8, int style) override;
+    int msgBox(std::string_view utf8, MsgBoxStyle style) override;
     int currentSecond() override;
     void setProgress(std::uint64_t done, std::uint64_t total) override;
     void setProgressUnknown() override;

@@ -20,7 +20,7 @@ namespace {
 struct QuietHost : dxflist::HostServices {
     void setCaption(std::string_view) override {}
     void doEvents() override {}
-    int msgBox(std::string_view, int) override { return dxflist::kAnswerOk; }
+    int msgBox(std::string_view, dxflist::MsgBoxStyle) override { return dxflist::kAnswerOk; }
     int currentSecond() override { return 0; }
 };
 
