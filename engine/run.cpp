@@ -1,3 +1,4 @@
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -8,6 +9,7 @@
 #include "engine/failure.h"
 #include "engine/listing_writer.h"
 #include "engine/os_file.h"
+#include "engine/pair_lane.h"
 #include "engine/pair_reader.h"
 
 namespace dxflist {
@@ -85,9 +87,14 @@ void subDXFver(const std::filesystem::path& selFn, HostServices& host, const App
     PairReader reader(source, listing, texts, chunk);
     StructureAnnotator annotator(texts);
     annotator.reset();
+    PairLane lane(reader, annotator, listing, texts);
+    const std::function<void(std::int32_t)> showProgress = [&host, &app](std::int32_t lineCnt) {
+        host.setCaption(progressCaption(app, lineCnt));
+    };
     bool reuseFlag = false;
     int lastSec = 0;
     for (;;) {
+        if (!reuseFlag) lane.run(host, lastSec, showProgress);
         const int second = host.currentSecond();
         if (second != lastSec) {
             host.setCaption(progressCaption(app, reader.lineCnt()));
