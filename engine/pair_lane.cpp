@@ -37,20 +37,29 @@ std::uint64_t littleEndianWord(const char* bytes) {
     return word;
 }
 
-// A code line of 1 to 5 bytes and its CR LF as one word, the bytes after them shifted out,
-// and its length in the lowest byte, so that a line beginning with a zero byte is not taken
-// for the line without it.
-std::uint64_t keyOf(const char* line, std::size_t size) {
-    return littleEndianWord(line) << (48 - 8 * size) | size;
+// The first bytes of a word, by their number.
+constexpr std::uint64_t kFirstBytes[] = {0,
+                                         0xFF,
+                                         0xFFFF,
+                                         0xFFFFFF,
+                                         0xFFFFFFFF,
+                                         0xFFFFFFFFFF,
+                                         0xFFFFFFFFFFFF,
+                                         0xFFFFFFFFFFFFFF,
+                                         ~std::uint64_t{0}};
+
+// A code line of 1 to 6 bytes and its CR LF as one word. Lines of other lengths have other
+// words: a line holds no CR.
+std::uint64_t codeKeyOf(const char* line, std::size_t size) {
+    return littleEndianWord(line) & kFirstBytes[size + 2];
 }
 
 // A value of 1 to 7 bytes as one word: its bytes, zeros, and its length in the top byte.
 std::uint64_t valueKeyOf(const char* value, std::size_t size) {
-    return (littleEndianWord(value) & (~std::uint64_t{0} >> (64 - 8 * size))) | std::uint64_t{size}
-                                                                                    << 56;
+    return (littleEndianWord(value) & kFirstBytes[size]) | std::uint64_t{size} << 56;
 }
 
-constexpr std::uint64_t keyOf(std::string_view text) {
+constexpr std::uint64_t valueKeyOf(std::string_view text) {
     std::uint64_t key = std::uint64_t{text.size()} << 56;
     for (std::size_t i = 0; i < text.size(); ++i)
         key |= std::uint64_t{static_cast<unsigned char>(text[i])} << (8 * i);
@@ -61,8 +70,8 @@ constexpr std::uint64_t keyOf(std::string_view text) {
 bool isKeyword(const char* value, std::size_t size) {
     if (size - 1 >= 7) return false;
     const std::uint64_t key = valueKeyOf(value, size);
-    return key == keyOf("SECTION") || key == keyOf("ENDSEC") || key == keyOf("EOF") ||
-           key == keyOf("BLOCK") || key == keyOf("ENDBLK");
+    return key == valueKeyOf("SECTION") || key == valueKeyOf("ENDSEC") ||
+           key == valueKeyOf("EOF") || key == valueKeyOf("BLOCK") || key == valueKeyOf("ENDBLK");
 }
 
 // Two places for each code line, from one multiply: the top byte and the one below it.
@@ -127,8 +136,8 @@ void PairLane::passes() {
                 if (entry >= last_) break;
             }
             const auto codeSize = static_cast<std::size_t>(base_ + ends_[entry] - line);
-            if (codeSize - 1 >= 5) break;
-            const std::uint64_t key = keyOf(line, codeSize);
+            if (codeSize - 1 >= 6) break;
+            const std::uint64_t key = codeKeyOf(line, codeSize);
             const CodeEntry* code = &codes_[slotOf(key)];
             if (code->key != key) {
                 code = &codes_[otherSlotOf(key)];

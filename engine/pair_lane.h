@@ -32,8 +32,8 @@ class PairLane {
     // progress check (showProgress(the line count) when the second is not lastSec), the host's
     // events, the pair, its annotation or generic line, and a re-processing pass where the rules
     // ask for one. Returns before the pass of the first pair it does not take, with the reader and
-    // its line count where that pass goes on. It takes a pair whose code line is 1 to 5
-    // bytes of spaces and digits, whose two lines end in CR LF, and behind which
+    // its line count where that pass goes on. It takes a pair whose code line is 1 to 6
+    // bytes of spaces and up to five digits, whose two lines end in CR LF, and behind which
     // the buffer holds at least one more byte, while the line count stays far from its limit.
     void run(HostServices& host, int& lastSec,
              const std::function<void(std::int32_t)>& showProgress) {
