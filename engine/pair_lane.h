@@ -35,6 +35,7 @@ class PairLane {
     // its line count where that pass goes on. It takes a pair whose code line is 1 to 6
     // bytes of spaces and up to five digits, whose two lines end in CR LF, and behind which
     // the buffer holds at least one more byte, while the line count stays far from its limit.
+    // After tries that took no pair it makes no pass for a while (rest_).
     void run(HostServices& host, int& lastSec,
              const std::function<void(std::int32_t)>& showProgress) {
         if (rest_ != 0) {
