@@ -10,28 +10,20 @@
 namespace dxflist::test {
 namespace {
 
+using namespace std::literals;
+
 // Drawings of the structure that steers the rules, with everything the lane leaves to the
 // plain reader among the usual pairs: codes of odd shapes, empty and non-numeric code lines,
-// values around the fixed-size copy's length and longer than a window, lone CRs and LFs,
+// values around the longest the lane copies itself and longer than a window, lone CRs and LFs,
 // keywords in every section, and every way of ending.
 std::string randomDrawing(std::mt19937& random, std::size_t pairs, unsigned oddPercent) {
     const char* usualCodes[] = {"  0", "  2", "  9", "  5",  "100", "102",    "330", "999",
                                 " 10", "  8", " 70", "1000", "  1", "    20", "0",   "62 "};
-    const std::string_view oddCodes[] = {"",
-                                         "+5",
-                                         "1.5",
-                                         "abc",
-                                         "  7\t",
-                                         "1234567",
-                                         "123456",
-                                         "      0",
-                                         "     20",
-                                         " 0 0",
-                                         "00",
-                                         std::string_view("\0"
-                                                          "100",
-                                                          4),
-                                         std::string_view("\0\0\0 0", 5)};
+    // A code line with zero bytes must not pass for the one without them ("\000100" is a zero
+    // byte, then 100: octal escapes take three digits).
+    const std::string_view oddCodes[] = {"",        "+5",        "1.5",        "abc",     "  7\t",
+                                         "1234567", "123456",    "      0",    "     20", " 0 0",
+                                         "00",      "\000100"sv, "\0\0\0 0"sv, "0\0"sv};
     const char* keywords[] = {"SECTION", "ENDSEC",   "HEADER", "TABLES",   "TABLE",   "ENDTAB",
                               "BLOCKS",  "BLOCK",    "ENDBLK", "ENTITIES", "OBJECTS", "EOF",
                               "LAYER",   "$ACADVER", "LINE",   "section",  "SECTION "};
