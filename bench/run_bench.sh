@@ -5,7 +5,8 @@
 #   bench/run_bench.sh BUILD_DIR [RUNS [BEFORE_BUILD_DIR]]
 # Prints medians of RUNS interleaved runs (default 5) of wall and CPU time, their ratios to the
 # floor, throughput and peak memory, a plain pair-scanning loop on the same files as a
-# yardstick, and compares the real program, driven under Xvfb, with the batch. Given a second
+# yardstick, compares the real program, driven under Xvfb, with the batch, and, where valgrind
+# is installed, counts the instructions per pair (bench/instructions.sh). Given a second
 # build (of an earlier version, say), its dxflist-batch is timed in the same rounds too.
 # Exit status 0 only when every target is met.
 set -euo pipefail
@@ -160,6 +161,15 @@ read -r gui_ms gui_batch_ms gui_ratio hwm_small hwm_large < <(tail -n 1 "$work/g
 echo "program ${gui_ms} ms, batch ${gui_batch_ms} ms (medians); program peak memory" \
     "$((hwm_small / 1024)) MiB after the 100 MB runs, $((hwm_large / 1024)) MiB after one of 400 MB"
 
+# Instructions per pair, exact and so comparable from commit to commit on a busy machine.
+per_pair=
+if command -v valgrind >/dev/null; then
+    echo
+    "$source_dir/bench/instructions.sh" "$build" >"$work/instructions.txt"
+    head -n -1 "$work/instructions.txt"
+    per_pair=$(tail -n 1 "$work/instructions.txt")
+fi
+
 failed=0
 check() {  # description, value, limit
     if awk -v v="$2" -v l="$3" 'BEGIN {exit !(v <= l)}'; then
@@ -173,6 +183,7 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
 echo
 check "100 MB CR LF, engine / floor" "$(ratio "${engine_us[big100-crlf]}" "${floor_us[big100-crlf]}")" 1.5
 check "100 MB LF, engine / floor" "$(ratio "${engine_us[big100-lf]}" "${floor_us[big100-lf]}")" 1.4
+[[ -z $per_pair ]] || check "instructions per pair, first 10 MB of 100 MB CR LF" "$per_pair" 120
 check "400 MB CR LF, peak RSS in MiB" "$(awk -v k="${rss_kb[big400-crlf]}" 'BEGIN {printf "%.1f", k / 1024}')" 16
 check "400 MB LF, peak RSS in MiB" "$(awk -v k="${rss_kb[big400-lf]}" 'BEGIN {printf "%.1f", k / 1024}')" 16
 check "the program / dxflist-batch, 100 MB CR LF" "$gui_ratio" 1.10

@@ -42,6 +42,7 @@ class StructureAnnotator {
     }
 
   private:
+    friend class PairLane;  // engine/pair_lane.h: lists the usual pairs of each state itself
     enum class Code { Other, Zero, Two, Nine, Comment, Hidden };
     enum class GetMode { None, Sec, Var, Tab };
 

@@ -38,6 +38,7 @@ bool LineReader::fill() {
     const std::size_t at = room_ - kept;
     std::memcpy(spare_.get() + at, buffer_.get() + keep, kept);
     buffer_.swap(spare_);
+    ++loads_;
     // Offsets are taken modulo 2^64: the buffer may begin before the file does.
     bufferStart_ = bufferStart_ + keep - at;
     begin_ = begin_ - keep + at;

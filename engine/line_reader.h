@@ -40,6 +40,10 @@ class LineReader {
     bool atEnd() { return begin_ == end_ && !fill(); }
     // Bytes of the file consumed so far.
     std::uint64_t consumed() const { return bufferStart_ + begin_; }
+    // The file offset of a byte of the buffer.
+    std::uint64_t offsetOf(const char* inBuffer) const {
+        return bufferStart_ + static_cast<std::size_t>(inBuffer - buffer_.get());
+    }
 
     // Reads the next line; reading when no byte is left is a failure.
     void readLine() {
@@ -103,6 +107,19 @@ class LineReader {
         return true;
     }
 
+    // For the fast lane (engine/pair_lane.h), which takes usual lines itself: the unread bytes
+    // [unread(), bufferEnd()), behind which lie a CR and a block of zeros; a count of the
+    // buffer's loads, which move the bytes; and the end of the lines it took.
+    const char* unread() const { return buffer_.get() + begin_; }
+    const char* bufferEnd() const { return buffer_.get() + end_; }
+    std::uint64_t loads() const { return loads_; }
+    void skipTo(const char* next) {
+        begin_ = lineStart_ = static_cast<std::size_t>(next - buffer_.get());
+        lineSize_ = 0;
+        longLine_ = false;
+        resyncCrBits();
+    }
+
   private:
     // The first CR at or after the one of bit 0 of `bits`, moving on block by block; there
     // is always one, the one behind the data.
@@ -159,6 +176,7 @@ class LineReader {
     std::uint64_t bufferStart_ = 0;  // file offset of buffer_[0]
     std::size_t blockStart_ = 0;     // the block that nextCr() looks at
     std::uint64_t crBits_ = 0;       // its CRs at or after begin_, bit i for byte blockStart_ + i
+    std::uint64_t loads_ = 0;        // fill()s so far
 
     // The current line: [lineStart_, lineStart_ + lineSize_) in the buffer, or a file region
     // with its spaces and numeric test worked out while it streamed past.

@@ -100,6 +100,12 @@ class TextWriter {
         return buffer_.get() + used_;
     }
     void commit(const char* end) { used_ = static_cast<std::size_t>(end - buffer_.get()); }
+    // The room behind reserve()'s pointer; commit() of whole lines only.
+    std::size_t room() const { return capacity_ - used_; }
+    void commitLines(const char* end) {
+        commit(end);
+        lineEnd_ = used_;
+    }
     // Ends the line with CR LF.
     void endLine() {
         put("\r\n");

@@ -20,6 +20,7 @@ class LineCounter {
     explicit LineCounter(const std::filesystem::path& file, std::int32_t start = 0)
         : file_(file), value_(start) {}
     std::int32_t value() const { return value_; }
+    void set(std::int32_t value) { value_ = value; }
     std::int32_t next() {
         if (value_ == kLast) overflow();
         return ++value_;
@@ -56,6 +57,9 @@ class PairReader {
     const GroupPair& pair() const { return pair_; }
     std::int32_t lineCnt() const { return lineCnt_.value(); }
     std::uint64_t bytesRead() const { return lines_.consumed(); }
+    // For the fast lane (engine/pair_lane.h): the lines it reads, and the count it reached.
+    LineReader& lines() { return lines_; }
+    void setLineCnt(std::int32_t lineCnt) { lineCnt_.set(lineCnt); }
 
   private:
     // Any pair: skipped lines, long lines, and the end of the file with its reports.

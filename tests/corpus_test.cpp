@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "listing_check.h"
-#include "test_support.h"
+#include "scan_paths.h"
 
 namespace dxflist::test {
 namespace {
@@ -20,15 +20,21 @@ std::vector<std::filesystem::path> corpusFiles() {
 
 class CorpusTest : public ::testing::TestWithParam<std::filesystem::path> {};
 
+// Every scan path lists the file as the plain reader does.
 TEST_P(CorpusTest, ListingKeepsItsInvariants) {
-    test::TempDir dir;
-    test::FakeHost host;
-    subDXFver(GetParam(), host, test::appIn(dir.path));
-    const bool copied = exists(dir / "unix.dxf");
-    EXPECT_EQ(host.boxes.size(), copied ? 1u : 0u);
-    EXPECT_EQ(test::listingFault(readFile(dir / "output.txt"),
-                                 readFile(copied ? dir / "unix.dxf" : GetParam())),
-              "");
+    std::string plain;
+    forEachScanPath([&](ScanPath path) {
+        test::TempDir dir;
+        test::FakeHost host;
+        subDXFver(GetParam(), host, test::appIn(dir.path));
+        const bool copied = exists(dir / "unix.dxf");
+        EXPECT_EQ(host.boxes.size(), copied ? 1u : 0u);
+        const std::string listing = readFile(dir / "output.txt");
+        EXPECT_EQ(test::listingFault(listing, readFile(copied ? dir / "unix.dxf" : GetParam())),
+                  "");
+        if (path == ScanPath::Off) plain = listing;
+        EXPECT_TRUE(listing == plain) << "not the plain reader's listing";
+    });
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, CorpusTest, ::testing::ValuesIn(corpusFiles()),

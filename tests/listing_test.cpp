@@ -4,7 +4,7 @@
 // expected copy (NAME.copy.dxf); NAME.dxf is chosen as in.dxf, or as unix.dxf when NAME begins
 // with unix_dxf_, the copy chosen itself.
 
-#include "test_support.h"
+#include "scan_paths.h"
 
 namespace dxflist::test {
 namespace {
@@ -21,10 +21,10 @@ class ListingTest : public ::testing::TestWithParam<std::filesystem::path> {};
 
 // An earlier copy is always there to be replaced; the user is told of a new copy before the
 // listing is begun; no temporary file is left.
-TEST_P(ListingTest, ListsAsExpected) {
-    const std::filesystem::path golden = GetParam().parent_path() / GetParam().stem();
+void listsAsExpected(const std::filesystem::path& param) {
+    const std::filesystem::path golden = param.parent_path() / param.stem();
     const bool asCopy = golden.filename().string().starts_with("unix_dxf_");
-    const std::string dxf = readFile(GetParam());
+    const std::string dxf = readFile(param);
     const std::filesystem::path copyFile = golden.string() + ".copy.dxf";
     const std::string copy = exists(copyFile) ? readFile(copyFile) : "earlier copy";
     test::TempDir dir;
@@ -59,6 +59,10 @@ TEST_P(ListingTest, ListsAsExpected) {
         EXPECT_FALSE(listingAtBox);
     }
     EXPECT_FALSE(exists(dir / "unix.dxf.tmp"));
+}
+
+TEST_P(ListingTest, ListsAsExpected) {
+    forEachScanPath([](ScanPath) { listsAsExpected(GetParam()); });
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ListingTest, ::testing::ValuesIn(cases()),

@@ -1,5 +1,5 @@
 // libFuzzer target: the whole run on arbitrary bytes, each listing checked against what every
-// listing must hold.
+// listing must hold, and the same listing on every scan path as with the plain reader alone.
 
 #include <unistd.h>
 
@@ -10,9 +10,12 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "engine/dxflist.h"
 #include "engine/failure.h"
+#include "engine/line_index.h"
 #include "listing_check.h"
 
 namespace {
@@ -35,28 +38,50 @@ struct WorkDir {
     ~WorkDir() { std::filesystem::remove_all(path); }
 };
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const WorkDir dir;
-    const std::filesystem::path input = dir.path / "input.dxf", copy = dir.path / "unix.dxf";
+// The listing of the input on one scan path, and the file it was read from.
+std::pair<std::string, std::string> listingOn(dxflist::ScanPath path, const std::uint8_t* data,
+                                              std::size_t size,
+                                              const std::filesystem::path& folder) {
+    const std::filesystem::path input = folder / "input.dxf", copy = folder / "unix.dxf";
     std::filesystem::remove(copy);
     std::ofstream(input, std::ios::binary)
         .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     dxflist::AppInfo app;
     app.EXEName = "dxflist";
-    app.Path = dir.path;
+    app.Path = folder;
     QuietHost host;
-    try {
-        dxflist::subDXFver(input, host, app);
-    } catch (const dxflist::Failure&) {
-        // Only an empty file may fail here: no disk trouble is provoked.
-        if (size != 0) std::abort();
-        return 0;
+    dxflist::useScanPath(path);
+    dxflist::subDXFver(input, host, app);
+    return {slurp(folder / "output.txt"), slurp(exists(copy) ? copy : input)};
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const WorkDir dir;
+    static const std::vector<dxflist::ScanPath> paths = dxflist::scanPathsHere();
+    std::string plain;
+    for (dxflist::ScanPath path : paths) {
+        std::pair<std::string, std::string> listed;
+        try {
+            listed = listingOn(path, data, size, dir.path);
+        } catch (const dxflist::Failure&) {
+            // Only an empty file may fail here: no disk trouble is provoked.
+            if (size != 0) std::abort();
+            return 0;
+        }
+        if (path == dxflist::ScanPath::Off) {
+            plain = listed.first;
+            const std::string fault = dxflist::test::listingFault(listed.first, listed.second);
+            if (fault.empty()) continue;
+            std::fprintf(stderr, "listing invariant broken: %.300s\n", fault.c_str());
+            std::abort();
+        }
+        if (listed.first != plain) {
+            std::fprintf(stderr, "scan path %d lists otherwise than the plain reader\n",
+                         static_cast<int>(path));
+            std::abort();
+        }
     }
-    const std::string fault = dxflist::test::listingFault(slurp(dir.path / "output.txt"),
-                                                          slurp(exists(copy) ? copy : input));
-    if (fault.empty()) return 0;
-    std::fprintf(stderr, "listing invariant broken: %.300s\n", fault.c_str());
-    std::abort();
+    return 0;
 }

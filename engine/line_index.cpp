@@ -1,0 +1,216 @@
+#include "engine/line_index.h"
+
+#include <bit>
+#include <cstring>
+
+#include "engine/byte_scan.h"
+
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#include <immintrin.h>
+#define DXFLIST_X86_PATHS 1
+#endif
+
+namespace dxflist {
+namespace {
+
+#ifdef __GNUC__
+#define DXFLIST_ALWAYS_INLINE [[gnu::always_inline]] inline
+#else
+#define DXFLIST_ALWAYS_INLINE inline
+#endif
+
+// Bit i set where block[i] == byte, eight bytes to a word: a byte that differs from `byte`
+// in no bit is the only one whose high bit survives, and one multiply gathers the eight high
+// bits into a byte. Any processor, any byte order.
+std::uint64_t portableBits(const char* block, char byte) {
+    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
+    constexpr std::uint64_t kHigh = 0x8080808080808080ull;
+    const std::uint64_t pattern = 0x0101010101010101ull * static_cast<unsigned char>(byte);
+    std::uint64_t bits = 0;
+    for (int i = 0; i < 8; ++i) {
+        std::uint64_t word;
+        std::memcpy(&word, block + 8 * i, 8);
+        if constexpr (std::endian::native == std::endian::big) {
+            std::uint64_t swapped = 0;
+            for (int b = 0; b < 8; ++b) swapped |= ((word >> (8 * b)) & 0xFF) << (56 - 8 * b);
+            word = swapped;
+        }
+        const std::uint64_t diff = word ^ pattern;
+        const std::uint64_t equal = ~(((diff & kLow7) + kLow7) | diff) & kHigh;
+        bits |= (((equal >> 7) * 0x0102040810204080ull) >> 56) << (8 * i);
+    }
+    return bits;
+}
+
+// Appends at + the place of every set bit, lowest first.
+DXFLIST_ALWAYS_INLINE std::uint16_t* appendPlaces(std::uint64_t bits, std::size_t at,
+                                                  std::uint16_t* out) {
+    for (; bits != 0; bits &= bits - 1)
+        *out++ = static_cast<std::uint16_t>(at + static_cast<std::size_t>(std::countr_zero(bits)));
+    return out;
+}
+
+struct Portable {
+    static std::uint64_t bits(const char* block, char byte) { return portableBits(block, byte); }
+    DXFLIST_ALWAYS_INLINE static std::uint16_t* append(std::uint64_t bits, std::size_t at,
+                                                       std::uint16_t* out) {
+        return appendPlaces(bits, at, out);
+    }
+};
+
+template <class Path>
+DXFLIST_ALWAYS_INLINE std::size_t indexWith(const char* from, const char* to, std::uint16_t* ends) {
+    const auto size = static_cast<std::size_t>(to - from);
+    std::uint16_t* out = ends;
+    for (std::size_t at = 0; at < size; at += kBlock) {
+        std::uint64_t crs = Path::bits(from + at, '\r');
+        const std::uint64_t lfs = Path::bits(from + at + 1, '\n');  // bit i: an LF at i + 1
+        if (size - at < kBlock) crs &= (std::uint64_t{1} << (size - at)) - 1;
+        const std::uint64_t lone = crs & ~lfs;
+        if (lone != 0) {
+            out = Path::append(crs & ((lone & (0 - lone)) - 1), at, out);
+            break;
+        }
+        out = Path::append(crs, at, out);
+    }
+    return static_cast<std::size_t>(out - ends);
+}
+
+std::size_t indexPortable(const char* from, const char* to, std::uint16_t* ends) {
+    return indexWith<Portable>(from, to, ends);
+}
+
+#ifdef DXFLIST_X86_PATHS
+// Every x86-64 has SSE2: the compares the line reader uses.
+struct Sse2 : Portable {
+    DXFLIST_ALWAYS_INLINE static std::uint64_t bits(const char* block, char byte) {
+        return byteBits(block, byte);
+    }
+};
+
+std::size_t indexSse2(const char* from, const char* to, std::uint16_t* ends) {
+    return indexWith<Sse2>(from, to, ends);
+}
+
+// Half the compares of SSE2: 6% fewer instructions for the whole run (first 10 MB of the
+// 100 MB CR LF drawing).
+struct Avx2 : Portable {
+    __attribute__((target("avx2"))) static std::uint64_t bits(const char* block, char byte) {
+        const __m256i wanted = _mm256_set1_epi8(byte);
+        const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(block));
+        const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(block + 32));
+        const auto lowBits =
+            static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(low, wanted)));
+        const auto highBits =
+            static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(high, wanted)));
+        return lowBits | std::uint64_t{highBits} << 32;
+    }
+};
+
+__attribute__((target("avx2,bmi,bmi2,popcnt"))) std::size_t indexAvx2(const char* from,
+                                                                      const char* to,
+                                                                      std::uint16_t* ends) {
+    return indexWith<Avx2>(from, to, ends);
+}
+
+// GCC 12 takes the undefined upper half of a 512-bit cast for an uninitialised variable.
+#if !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+
+// One compare per block, and the places of a block's line ends written at once: the set
+// bits select their byte numbers from 0..63 (compress), which are widened to 16 bits and
+// moved by the block's offset. A block has at most 32 line ends, as an LF follows each.
+// 12% less CPU time and 7% less wall time than AVX2 (100 MB CR LF drawing, medians of 21).
+struct Avx512 {
+    __attribute__((target("avx512bw"))) static std::uint64_t bits(const char* block, char byte) {
+        return _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(block), _mm512_set1_epi8(byte));
+    }
+    __attribute__((target("avx512bw,avx512vbmi2,popcnt"))) static std::uint16_t* append(
+        std::uint64_t bits, std::size_t at, std::uint16_t* out) {
+        alignas(64) static constexpr unsigned char kPlaces[64] = {
+            0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21,
+            22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43,
+            44, 45, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62, 63};
+        const __m512i places = _mm512_maskz_compress_epi8(bits, _mm512_load_si512(kPlaces));
+        const __m512i wide = _mm512_add_epi16(_mm512_cvtepu8_epi16(_mm512_castsi512_si256(places)),
+                                              _mm512_set1_epi16(static_cast<short>(at)));
+        _mm512_storeu_si512(out, wide);
+        return out + std::popcount(bits);
+    }
+};
+
+__attribute__((target("avx512bw,avx512vbmi2,bmi,bmi2,popcnt"))) std::size_t indexAvx512(
+    const char* from, const char* to, std::uint16_t* ends) {
+    return indexWith<Avx512>(from, to, ends);
+}
+#if !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
+#endif
+
+using IndexFunction = std::size_t (*)(const char*, const char*, std::uint16_t*);
+
+ScanPath fastestHere() {
+#ifdef DXFLIST_X86_PATHS
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi2"))
+        return ScanPath::Avx512;
+    if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
+        __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt"))
+        return ScanPath::Avx2;
+    return ScanPath::Sse2;
+#else
+    return ScanPath::Portable;
+#endif
+}
+
+IndexFunction functionFor(ScanPath path) {
+    switch (path) {
+#ifdef DXFLIST_X86_PATHS
+        case ScanPath::Sse2:
+            return indexSse2;
+        case ScanPath::Avx2:
+            return indexAvx2;
+        case ScanPath::Avx512:
+            return indexAvx512;
+#endif
+        default:
+            return indexPortable;
+    }
+}
+
+struct Chosen {
+    ScanPath path;
+    IndexFunction index;
+};
+
+Chosen& chosen() {
+    static Chosen path{fastestHere(), functionFor(fastestHere())};
+    return path;
+}
+
+}  // namespace
+
+std::size_t indexLineEnds(const char* from, const char* to, std::uint16_t* ends) {
+    return chosen().index(from, to, ends);
+}
+
+ScanPath scanPath() {
+    return chosen().path;
+}
+
+std::vector<ScanPath> scanPathsHere() {
+    std::vector<ScanPath> paths = {ScanPath::Off, ScanPath::Portable};
+    const ScanPath best = fastestHere();
+    for (ScanPath path : {ScanPath::Sse2, ScanPath::Avx2, ScanPath::Avx512})
+        if (best != ScanPath::Portable && path <= best) paths.push_back(path);
+    return paths;
+}
+
+void useScanPath(ScanPath path) {
+    chosen() = {path, functionFor(path)};
+}
+
+}  // namespace dxflist

@@ -1,0 +1,123 @@
+#pragma once
+// The run's fast lane: the usual pairs of a drawing read from an index of the buffer's line
+// ends (engine/line_index.h), each pass as the run's loop makes it, with the work each pair
+// needs in the annotation's current state and nothing more. Everything unusual is left to the
+// plain reader, which stays the reference: the lane stops before it. Against the plain reader
+// alone: 53% fewer instructions (first 10 MB of the 100 MB CR LF drawing, AVX2), and on the
+// whole drawing 35% less CPU time and 31% less wall time (AVX-512; AVX2: 22% and 23%; medians
+// of 21).
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+
+#include "engine/annotate.h"
+#include "engine/host.h"
+#include "engine/line_index.h"
+#include "engine/listing_texts.h"
+#include "engine/listing_writer.h"
+#include "engine/pair_reader.h"
+
+namespace dxflist {
+
+class PairLane {
+  public:
+    PairLane(PairReader& reader, StructureAnnotator& annotator, TextWriter& listing,
+             const ListingTexts& texts);
+    PairLane(const PairLane&) = delete;
+    PairLane& operator=(const PairLane&) = delete;
+
+    // Makes passes of the run's loop for the pairs ahead, each in the loop's order: the
+    // progress check (showProgress(the line count, the bytes read) when the second is not
+    // lastSec), the host's
+    // events, the pair, its annotation or generic line, and a re-processing pass where the rules
+    // ask for one. Returns before the pass of the first pair it does not take, with the reader and
+    // its line count where that pass goes on. It takes a pair whose code line is 1 to 6
+    // bytes of spaces and up to five digits, whose two lines end in CR LF, and behind which
+    // the buffer holds at least one more byte, while the line count stays far from its limit.
+    // After tries that took no pair it makes no pass for a while (rest_).
+    void run(HostServices& host, int& lastSec,
+             const std::function<void(std::int32_t, std::uint64_t)>& showProgress) {
+        if (rest_ != 0) {
+            --rest_;
+            return;
+        }
+        takePairs(host, lastSec, showProgress);
+    }
+
+  private:
+    // What a pair needs, by the class of its code, in the annotation's current state.
+    enum Action : std::uint8_t { kGeneric, kHide, kEntity, kRules };
+    // A code line seen before, by its bytes and CR LF: its code trimmed and a comma, the
+    // length of these, and the code's class. Text, length and class are copied as one word.
+    struct CodeEntry {
+        std::uint64_t key = 0;
+        char text[6] = {};
+        std::uint8_t size = 0;
+        std::uint8_t kind = 0;  // StructureAnnotator::Code
+    };
+
+    void takePairs(HostServices& host, int& lastSec,
+                   const std::function<void(std::int32_t, std::uint64_t)>& showProgress);
+    void passes();
+    void pass(std::size_t entry);
+    void showProgress(std::size_t entry);
+    char* special(Action action, char* to, const CodeEntry& code, std::size_t entry);
+    char* putLongValue(char* to, const char* value, std::size_t size);
+    char* reserve();
+    void leave(char* to, std::size_t entry, const char* line);
+    bool seek(const char* line);
+    bool index(const char* line);
+    void setStop(std::size_t from);
+    const char* lineStartAt(std::size_t entry) const {
+        return entry == 0 ? base_ : base_ + ends_[entry - 1] + 2;
+    }
+    const CodeEntry* learn(std::uint64_t key, const char* line, std::size_t size);
+    void learnState();
+    void showNumber(std::int64_t number);
+    void carryNumber();
+    void setHead(std::size_t digits);
+
+    PairReader& reader_;
+    LineReader& lines_;
+    StructureAnnotator& annotator_;
+    TextWriter& listing_;
+    // Passes left to the plain reader before the lane tries again: after tries that took no
+    // pair, more and more (a file with CR line ends has no pair for the lane).
+    std::size_t rest_;
+    unsigned misses_ = 0;
+
+    // Set for one call of run().
+    HostServices* host_ = nullptr;
+    const std::function<void(std::int32_t, std::uint64_t)>* showProgress_ = nullptr;
+    int shown_ = 0;
+    bool lent_ = false;      // the listing writer is writing, not the lane
+    char* limit_ = nullptr;  // the lane writes a pair while its pointer is below this
+
+    // The index of the window from base_, and where the pairs taken from it stop.
+    const char* base_ = nullptr;
+    std::size_t count_ = 0;
+    std::size_t cursor_ = 0;                   // the entry of the next pair's code line end
+    std::uint64_t loads_ = ~std::uint64_t{0};  // the reader's loads when the index was made
+    std::int64_t bias_ = 0;                    // a pair's code line number less its entry
+    std::size_t stop_ = 0;                     // pairs are taken from entries below this
+    std::size_t last_ = 0;                     // stop_ - 1, or 0
+
+    std::array<CodeEntry, 256> codes_{};
+    std::array<Action, 6> actions_{};  // by StructureAnnotator::Code
+
+    // The next pair's line number as text: ten digits, ":", the generic gap; the shown part
+    // begins at headStart_.
+    static constexpr std::size_t kDigits = 10;
+    char head_[32] = {};
+    std::size_t digits_ = 0;
+    std::size_t gap_;
+    const char* headStart_ = head_;
+    std::size_t genericHead_ = 0;  // the number, ":" and the gap
+    std::int64_t headNumber_ = -1;
+
+    std::array<std::uint16_t, kIndexEntries> ends_;
+};
+
+}  // namespace dxflist

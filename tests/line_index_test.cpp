@@ -1,0 +1,69 @@
+#include "engine/line_index.h"
+
+#include <algorithm>
+#include <random>
+
+#include "scan_paths.h"
+
+namespace dxflist::test {
+namespace {
+
+// The line ends by the rule written out plainly: the CRs that an LF follows, up to the first
+// CR that none follows.
+std::vector<std::uint16_t> plainEnds(const char* from, const char* to) {
+    std::vector<std::uint16_t> ends;
+    for (const char* p = from; p < to; ++p) {
+        if (*p != '\r') continue;
+        if (p[1] != '\n') break;
+        ends.push_back(static_cast<std::uint16_t>(p - from));
+    }
+    return ends;
+}
+
+std::vector<std::uint16_t> indexed(const char* from, const char* to) {
+    std::vector<std::uint16_t> ends(kIndexEntries);
+    ends.resize(indexLineEnds(from, to, ends.data()));
+    return ends;
+}
+
+// Every path against the rule: windows of every length up to three blocks and beyond, at
+// every offset in a block, over bytes that are mostly CR LF with lone CRs and LFs, spaces,
+// digits and other bytes among them (CR and LF also just past the window, which must not
+// count); then whole windows of line ends only (the most entries a window can have), of no
+// line end, and of a lone CR in each of the last places.
+TEST(LineIndexTest, FindsTheLineEndsOnEveryPath) {
+    std::mt19937 random(2112);
+    const std::string alphabet = "\r\n\r\n\r\n\r\n\r\r\n\n  0123456789ABC\x81\x0d\x0a\x80\xff";
+    struct Case {
+        std::string bytes;
+        std::size_t from, size;
+    };
+    std::vector<Case> cases;
+    for (int round = 0; round < 600; ++round) {
+        std::string bytes(300, '\0');
+        for (char& c : bytes) c = alphabet[random() % alphabet.size()];
+        if (round % 3 == 0) std::ranges::replace(bytes, '\r', 'x');  // no lone CR stops it
+        cases.push_back({bytes, random() % 64, random() % 200});
+    }
+    std::string lineEnds;
+    while (lineEnds.size() < kIndexWindow) lineEnds += "\r\n";
+    cases.push_back({lineEnds, 0, kIndexWindow});
+    cases.push_back({std::string(kIndexWindow, 'x') + "\r\n", 0, kIndexWindow});
+    for (std::size_t back = 1; back <= 70; ++back) {
+        std::string bytes = lineEnds;
+        bytes[kIndexWindow - back] = '\r';
+        bytes[kIndexWindow - back + 1] = 'x';
+        cases.push_back({bytes, 0, kIndexWindow});
+    }
+    forEachScanPath([&](ScanPath) {
+        for (const Case& c : cases) {
+            const std::string bytes = c.bytes + std::string(128, '\r');
+            const char* from = bytes.data() + c.from;
+            ASSERT_EQ(indexed(from, from + c.size), plainEnds(from, from + c.size))
+                << "from " << c.from << ", size " << c.size;
+        }
+    });
+}
+
+}  // namespace
+}  // namespace dxflist::test

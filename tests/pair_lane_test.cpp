@@ -1,0 +1,179 @@
+// The fast lane against the plain reader: every scan path must list every file as the plain
+// reader alone does, with the same calls to the host, also where the run stops half-way.
+
+#include "engine/pair_lane.h"
+
+#include <random>
+
+#include "scan_paths.h"
+
+namespace dxflist::test {
+namespace {
+
+using namespace std::literals;
+
+// Drawings of the structure that steers the rules, with everything the lane leaves to the
+// plain reader among the usual pairs: codes of odd shapes, empty and non-numeric code lines,
+// values around the longest the lane copies itself and longer than a window, lone CRs and LFs,
+// keywords in every section, and every way of ending.
+std::string randomDrawing(std::mt19937& random, std::size_t pairs, unsigned oddPercent) {
+    const char* usualCodes[] = {"  0", "  2", "  9", "  5",  "100", "102",    "330", "999",
+                                " 10", "  8", " 70", "1000", "  1", "    20", "0",   "62 "};
+    // A code line with zero bytes must not pass for the one without them ("\000100" is a zero
+    // byte, then 100: octal escapes take three digits).
+    const std::string_view oddCodes[] = {"",        "+5",        "1.5",        "abc",     "  7\t",
+                                         "1234567", "123456",    "      0",    "     20", " 0 0",
+                                         "00",      "\000100"sv, "\0\0\0 0"sv, "0\0"sv};
+    const char* keywords[] = {"SECTION", "ENDSEC",   "HEADER", "TABLES",   "TABLE",   "ENDTAB",
+                              "BLOCKS",  "BLOCK",    "ENDBLK", "ENTITIES", "OBJECTS", "EOF",
+                              "LAYER",   "$ACADVER", "LINE",   "section",  "SECTION "};
+    const auto chance = [&](unsigned percent) { return random() % 100 < percent; };
+    const auto end = [&] { return !chance(oddPercent) ? "\r\n" : chance(50) ? "\r" : "\n"; };
+    std::string dxf;
+    for (std::size_t i = 0; i < pairs; ++i) {
+        dxf += chance(oddPercent) ? oddCodes[random() % std::size(oddCodes)]
+                                  : usualCodes[random() % std::size(usualCodes)];
+        dxf += end();
+        if (chance(30)) {
+            dxf += keywords[random() % std::size(keywords)];
+        } else {
+            const std::size_t size = random() % 3000 == 0 ? 40000 + random() % 100
+                                     : chance(oddPercent) ? 60 + random() % 8
+                                                          : random() % 12;
+            for (std::size_t j = 0; j < size; ++j) dxf += "0123456789 .-xyz"[random() % 16];
+        }
+        dxf += end();
+    }
+    if (chance(50)) dxf.resize(dxf.size() - random() % 3);
+    return dxf.empty() ? "0" : dxf;
+}
+
+// What the host saw: the captions, and each call in order (clock c, events e).
+struct HostLog {
+    std::vector<std::string> captions;
+    std::string calls;
+    bool operator==(const HostLog&) const = default;
+};
+
+// The listing of `dxf` and what the host saw, with a clock whose second changes every few
+// calls; the events hook throws at its stopAt-th call when stopAt is not 0, as Exit does.
+std::pair<std::string, HostLog> listWith(const std::string& dxf, std::size_t stopAt = 0) {
+    TempDir dir;
+    writeFile(dir / "in.dxf", dxf);
+    FakeHost host;
+    HostLog log;
+    std::size_t events = 0;
+    host.clock = [&] {
+        log.calls += 'c';
+        return static_cast<int>(log.calls.size() / 7 % 60);
+    };
+    host.onEvents = [&] {
+        log.calls += 'e';
+        if (++events == stopAt) throw std::runtime_error("exit");
+    };
+    try {
+        subDXFver(dir / "in.dxf", host, appIn(dir.path));
+    } catch (const std::runtime_error&) {
+    }
+    log.captions = host.captions;
+    return {readFile(dir / "output.txt"), log};
+}
+
+void expectSameOnEveryPath(const std::string& dxf, std::size_t stopAt = 0) {
+    std::pair<std::string, HostLog> plain;
+    forEachScanPath([&](ScanPath path) {
+        const auto listed = listWith(dxf, stopAt);
+        if (path == ScanPath::Off) {
+            plain = listed;
+            return;
+        }
+        EXPECT_TRUE(listed.first == plain.first) << "listings differ";
+        EXPECT_TRUE(listed.second == plain.second) << "host calls differ";
+    });
+}
+
+// Small drawings, each held in one buffer: from nearly all usual pairs to many odd ones.
+TEST(PairLaneTest, ListsSmallDrawingsAsThePlainReader) {
+    std::mt19937 random(7);
+    for (int round = 0; round < 300; ++round) {
+        SCOPED_TRACE(round);
+        expectSameOnEveryPath(randomDrawing(random, 1 + random() % 120, round % 4 * 5));
+    }
+}
+
+// Drawings over several buffer loads and many index windows, shifted byte by byte so that
+// the ends of buffers and windows fall everywhere in their pairs.
+TEST(PairLaneTest, ListsLargeDrawingsAsThePlainReader) {
+    std::mt19937 random(11);
+    const std::string body = randomDrawing(random, 250'000, 1);
+    for (std::size_t shift : {0, 1, 2, 3, 4, 5, 6, 7, 9, 13, 31, 64}) {
+        SCOPED_TRACE(shift);
+        expectSameOnEveryPath(crlf({"999", std::string(shift, 'x')}) + body);
+    }
+}
+
+// A stop in the middle of the run (Exit) keeps the same whole lines, wherever it comes.
+TEST(PairLaneTest, StopsWhereThePlainReaderStops) {
+    std::mt19937 random(5);
+    const std::string dxf = randomDrawing(random, 3000, 2);
+    for (std::size_t stopAt : {1, 2, 3, 100, 1001, 2500}) {
+        SCOPED_TRACE(stopAt);
+        expectSameOnEveryPath(dxf, stopAt);
+    }
+}
+
+// The run's loop started with the line count at `lineCnt`: the listing, then the failure.
+std::string listFrom(std::int32_t lineCnt, const TempDir& dir) {
+    InputFile source(dir / "in.dxf");
+    const ListingTexts& texts = listingTexts();
+    std::string failure;
+    try {
+        TextWriter listing(dir / "out.txt");
+        listing.setGenericGap(texts.genericGap);
+        PairReader reader(source, listing, texts);
+        reader.setLineCnt(lineCnt);
+        StructureAnnotator annotator(texts, source);
+        annotator.reset();
+        PairLane lane(reader, annotator, listing, texts);
+        FakeHost host;
+        const std::function<void(std::int32_t, std::uint64_t)> showProgress = [](std::int32_t,
+                                                                                 std::uint64_t) {};
+        int lastSec = 0;
+        for (bool reuseFlag = false;;) {
+            if (!reuseFlag) lane.run(host, lastSec, showProgress);
+            if (reuseFlag)
+                reuseFlag = false;
+            else if (!reader.next())
+                break;
+            if (!annotator.annotate(reader.pair(), listing, reuseFlag))
+                listing.putGenericLine(reader.pair().codeLine, reader.pair().grpCode,
+                                       reader.pair().grpValue);
+            if (reader.atEnd()) break;
+        }
+        listing.finish();
+    } catch (const Failure& e) {
+        failure = e.what();
+    }
+    return readFile(dir / "out.txt") + failure;
+}
+
+// Near the line count's limit the lane leaves the pairs to the plain reader, which fails
+// where the count would pass it.
+TEST(PairLaneTest, LeavesTheLastLinesBeforeTheLimitToThePlainReader) {
+    std::string dxf = crlf({"  0", "SECTION", "  2", "HEADER", "  9", "$V", " 10", "1"});
+    for (int i = 0; i < 12; ++i) dxf += crlf({" 70", "1", "  5", "A"});
+    TempDir dir;
+    writeFile(dir / "in.dxf", dxf);
+    for (std::int32_t before : {1, 2, 3, 4, 5, 6, 7, 8, 15, 16, 40, 41}) {
+        SCOPED_TRACE(before);
+        std::string plain;
+        forEachScanPath([&](ScanPath path) {
+            const std::string listed = listFrom(2147483647 - before, dir);
+            if (path == ScanPath::Off) plain = listed;
+            EXPECT_EQ(listed, plain);
+        });
+    }
+}
+
+}  // namespace
+}  // namespace dxflist::test
