@@ -3,13 +3,6 @@
 namespace dxflist {
 namespace {
 
-template <class... Parts>
-void writeLine(TextWriter& listing, std::int32_t number, const Parts&... parts) {
-    listing.putLineNumber(number);
-    (listing.put(parts), ...);
-    listing.endLine();
-}
-
 constexpr std::string_view kBlockPrefix = " --------------------      ";
 constexpr std::string_view kEntryPrefix = "---------------------  ";
 
@@ -44,7 +37,7 @@ void StructureAnnotator::setSecName(const TextRef& name) {
 
 // Every rule is tested in turn against the state the rules before it have left; none stops
 // the others. The order matters: see how a section end completes a pending header variable.
-bool StructureAnnotator::applyRules(Code code, const GroupPair& pair, TextWriter& listing,
+bool StructureAnnotator::applyRules(Code code, const GroupPair& pair, ListingWriter& listing,
                                     bool& reuseFlag) {
     const TextRef& value = pair.grpValue;
     const std::int32_t line = pair.codeLine;
@@ -54,13 +47,13 @@ bool StructureAnnotator::applyRules(Code code, const GroupPair& pair, TextWriter
     // A comment. It also makes a following "2" name a section.
     if (code == Code::Comment) {
         getMode = GetMode::Sec;
-        writeLine(listing, line, texts_.comment, value);
+        listing.putLine(line, texts_.comment, value);
         handled = true;
     }
     // Section start.
     if (zero && value.is("SECTION")) {
         getMode = GetMode::Sec;
-        writeLine(listing, line, texts_.sectionStart);
+        listing.putLine(line, texts_.sectionStart);
         handled = true;
     }
     // Section end, noted first so that a pending header variable is written before it.
@@ -69,7 +62,7 @@ bool StructureAnnotator::applyRules(Code code, const GroupPair& pair, TextWriter
     if (getMode == GetMode::Sec && secName.empty() && code == Code::Two) {
         getMode = GetMode::None;
         setSecName(value);
-        writeLine(listing, line, secName, texts_.sectionSuffix);
+        listing.putLine(line, secName, texts_.sectionSuffix);
         handled = true;
     }
     // A pending header variable is complete: the next one begins, or its section ends. The
@@ -77,7 +70,7 @@ bool StructureAnnotator::applyRules(Code code, const GroupPair& pair, TextWriter
     if ((code == Code::Nine && secKind_ == Section::Header && !varName.empty() && !handled) ||
         endSecFlag) {
         getMode = GetMode::None;
-        if (!varName.empty()) writeLine(listing, varLine, varName, "=", varValue);
+        if (!varName.empty()) listing.putLine(varLine, varName, "=", varValue);
         varName.clear();
         varValue.clear();
         handled = true;
@@ -102,19 +95,19 @@ bool StructureAnnotator::applyRules(Code code, const GroupPair& pair, TextWriter
     if (code == Code::Two && getMode == GetMode::Sec && value.is("TABLES")) {
         getMode = GetMode::None;
         setSecName(TextRef::of("TABLES"));
-        writeLine(listing, line, texts_.tablesSection);
+        listing.putLine(line, texts_.tablesSection);
         handled = true;
     }
     // Table start.
     if (zero && secKind_ == Section::Tables && value.is("TABLE")) {
         getMode = GetMode::Tab;
-        writeLine(listing, line, texts_.tableStart);
+        listing.putLine(line, texts_.tableStart);
         handled = true;
     }
     // Table end.
     if (zero && secKind_ == Section::Tables && value.is("ENDTAB")) {
         getMode = GetMode::None;
-        writeLine(listing, line, texts_.tableEnd);
+        listing.putLine(line, texts_.tableEnd);
         tblName.clear();
         handled = true;
     }
@@ -122,7 +115,7 @@ bool StructureAnnotator::applyRules(Code code, const GroupPair& pair, TextWriter
     if (getMode == GetMode::Tab && secKind_ == Section::Tables && code == Code::Two) {
         getMode = GetMode::None;
         tblName.assign(value);
-        writeLine(listing, line, "<", tblName, ">", texts_.tableStart);
+        listing.putLine(line, "<", tblName, ">", texts_.tableStart);
         handled = true;
     }
     // Entity and block keywords; BLOCK and ENDBLK stand out.
@@ -130,35 +123,35 @@ bool StructureAnnotator::applyRules(Code code, const GroupPair& pair, TextWriter
         const bool block = value.is("BLOCK") || value.is("ENDBLK");
         getMode = GetMode::None;
         tblName.assign(value);
-        writeLine(listing, line, block ? kBlockPrefix : std::string_view(), value);
+        listing.putLine(line, block ? kBlockPrefix : std::string_view(), value);
         handled = true;
     }
     // Table entry.
     if (getMode == GetMode::None && !handled && secKind_ == Section::Tables && zero) {
-        writeLine(listing, line, kEntryPrefix, value);
+        listing.putLine(line, kEntryPrefix, value);
         handled = true;
     }
     // Table entry name, shown with its table's name.
     if (getMode == GetMode::None && !handled && secKind_ == Section::Tables && code == Code::Two) {
-        writeLine(listing, line, "<", tblName, ":", value, ">");
+        listing.putLine(line, "<", tblName, ":", value, ">");
         handled = true;
     }
     // Section end.
     if (zero && value.is("ENDSEC")) {
         getMode = GetMode::None;
         setSecName(TextRef{});
-        writeLine(listing, line, texts_.sectionEnd);
+        listing.putLine(line, texts_.sectionEnd);
         handled = true;
     }
     // End-of-file marker.
     if (zero && value.is("EOF")) {
         getMode = GetMode::None;
-        writeLine(listing, line, texts_.fileEnd);
+        listing.putLine(line, texts_.fileEnd);
         handled = true;
     }
     // Any other "0" between sections.
     if (zero && secName.empty() && !handled) {
-        writeLine(listing, line, texts_.unhandled, value);
+        listing.putLine(line, texts_.unhandled, value);
         handled = true;
     }
     return handled;

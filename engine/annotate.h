@@ -9,17 +9,11 @@
 
 #include "engine/listing_texts.h"
 #include "engine/listing_writer.h"
+#include "engine/pair_reader.h"
 #include "engine/rope.h"
 #include "engine/text.h"
 
 namespace dxflist {
-
-// One group: its code (trimmed), its value (as read) and the line number of its code line.
-struct GroupPair {
-    TextRef grpCode;
-    TextRef grpValue;
-    std::int32_t codeLine = 0;
-};
 
 class StructureAnnotator {
   public:
@@ -31,7 +25,7 @@ class StructureAnnotator {
     void reset();
     // Applies every rule to the pair in order; returns true when one of them took it. Sets
     // reuseFlag when the pair must be processed once more without reading.
-    bool annotate(const GroupPair& pair, TextWriter& listing, bool& reuseFlag) {
+    bool annotate(const GroupPair& pair, ListingWriter& listing, bool& reuseFlag) {
         const Code code = classify(pair.grpCode);
         // Handles, subclass markers, application groups and owner handles are hidden, and no
         // rule looks at them further. Groups of other codes concern only the value collection
@@ -68,7 +62,7 @@ class StructureAnnotator {
         if (c == "999") return Code::Comment;
         return Code::Other;
     }
-    bool applyRules(Code code, const GroupPair& pair, TextWriter& listing, bool& reuseFlag);
+    bool applyRules(Code code, const GroupPair& pair, ListingWriter& listing, bool& reuseFlag);
     enum class Section { None, Header, Tables, Entities, Blocks, Other };
 
     void setSecName(const TextRef& name);

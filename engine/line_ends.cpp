@@ -10,10 +10,10 @@
 #include <string>
 
 #include "engine/byte_scan.h"
+#include "engine/byte_writer.h"
 #include "engine/dxflist.h"
 #include "engine/failure.h"
 #include "engine/line_reader.h"
-#include "engine/listing_writer.h"
 #include "engine/os_file.h"
 #include "engine/worker.h"
 
@@ -81,7 +81,7 @@ char* copyWithCrLf(const char* from, const char* stop, char* to) {
 // whether the first line ended at a CR, that is whether more of the file follows it. Window
 // events are let in every few kilobytes, as the listing run does every pair: a copy of hundreds
 // of megabytes takes seconds, and Exit must be able to stop it.
-bool writeCrLfCopy(InputFile& in, std::size_t chunk, TextWriter& out, HostServices& host) {
+bool writeCrLfCopy(InputFile& in, std::size_t chunk, ByteWriter& out, HostServices& host) {
     // The block scan reads up to a block past the bytes it was given.
     auto buffer = std::make_unique_for_overwrite<char[]>(chunk + kBlock);
     auto next = std::make_unique_for_overwrite<char[]>(chunk + kBlock);
@@ -175,7 +175,7 @@ PreparedSource prepareLineEnds(const std::filesystem::path& selFn, HostServices&
         InputFile& in = *closing;
         const std::size_t chunk = LineReader::chunkFor(in.size());
         // Every byte may become two: a slice of input needs twice its size of output.
-        TextWriter out(inPlace ? std::move(*inPlace) : replacement->output(),
+        ByteWriter out(inPlace ? std::move(*inPlace) : replacement->output(),
                        std::max(chunk, 2 * kCopySlice + kBlock));
         try {
             return writeCrLfCopy(in, chunk, out, host);

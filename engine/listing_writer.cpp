@@ -1,169 +1,52 @@
 #include "engine/listing_writer.h"
 
-#include "engine/failure.h"
-
 #include <algorithm>
 #include <utility>
 
 namespace dxflist {
 
-TextWriter::TextWriter(const std::filesystem::path& path, std::size_t bufferSize)
-    : TextWriter(OutputFile(path), bufferSize) {}
-
-TextWriter::TextWriter(OutputFile file, std::size_t bufferSize)
-    : file_(std::move(file)),
-      buffer_(std::make_unique_for_overwrite<char[]>(bufferSize)),
-      capacity_(bufferSize) {}
-
-TextWriter::~TextWriter() {
-    if (finished_) return;
-    try {
-        finishBackgroundWrite();
-        used_ = lineEnd_;
-        writeNow();
-    } catch (...) {
-        // The failure that dropped this writer is the one the user needs to hear about.
-    }
-    if (file_.written() != wholeLines_) file_.cutBackTo(wholeLines_);
+ListingWriter::ListingWriter(OutputFile file, std::size_t bufferSize, InputFile& source,
+                             std::string_view gap)
+    : bytes_(std::move(file), bufferSize),
+      source_(source),
+      gap_(gap),
+      gapFits_(gap.size() <= kReadPadding) {
+    std::memcpy(gapPadded_, gap.data(), std::min(gap.size(), kReadPadding));
 }
 
-// Hands the full buffer to the background write and goes on in the other one, so that the
-// system's copy of the listing into the file overlaps the run (see LineReader::fill for what
-// the two together gained).
-void TextWriter::flush() {
-    finishBackgroundWrite();
-    if (!spare_) spare_ = std::make_unique_for_overwrite<char[]>(capacity_);
-    writingFrom_ = file_.written();
-    writingLineEnd_ = lineEnd_;
-    flushedMidLine_ = used_ != lineEnd_;
-    // The buffers change places only once the write has started: if it cannot start, this
-    // buffer still holds the lines that a failure keeps.
-    background_.start([this, data = buffer_.get(), size = used_] { file_.write(data, size); });
-    writing_ = true;
-    std::swap(buffer_, spare_);
-    used_ = lineEnd_ = 0;
+void ListingWriter::putPart(const TextRef& text) {
+    if (text.inFile)
+        bytes_.putFileBytes(source_, text.region);
+    else
+        bytes_.put(text.mem);
 }
 
-// Waits for the background write; after a failure the file keeps the whole lines that reached
-// it, and nothing buffered since is written.
-void TextWriter::finishBackgroundWrite() {
-    if (!writing_) return;
-    writing_ = false;
-    try {
-        background_.wait();
-    } catch (...) {
-        keepWholeLines(spare_.get(), writingLineEnd_,
-                       static_cast<std::size_t>(file_.written() - writingFrom_), writingFrom_);
-        used_ = lineEnd_ = 0;
-        throw;
-    }
-    if (writingLineEnd_ > 0) wholeLines_ = writingFrom_ + writingLineEnd_;
-}
-
-// Writes what is buffered on this thread, once no background write is left.
-void TextWriter::writeNow() {
-    const std::uint64_t before = file_.written();
-    try {
-        file_.write(buffer_.get(), used_);
-    } catch (...) {
-        keepWholeLines(buffer_.get(), lineEnd_, static_cast<std::size_t>(file_.written() - before),
-                       before);
-        used_ = lineEnd_ = 0;
-        throw;
-    }
-    if (lineEnd_ > 0) wholeLines_ = before + lineEnd_;
-    used_ = lineEnd_ = 0;
-}
-
-// After a failed write: of the bytes that reached the file, keep the whole lines. Written text
-// has no CR but in its line ends, so CR LF marks them.
-void TextWriter::keepWholeLines(const char* written, std::size_t lineEnd, std::size_t reached,
-                                std::uint64_t before) {
-    for (std::size_t i = std::min(reached, lineEnd); i >= 2; --i) {
-        if (written[i - 2] == '\r' && written[i - 1] == '\n') {
-            wholeLines_ = before + i;
-            break;
-        }
-    }
-    file_.cutBackTo(wholeLines_);
-}
-
-void TextWriter::putSlow(std::string_view bytes) {
-    while (!bytes.empty()) {
-        if (used_ == capacity_) flush();
-        const std::size_t n = std::min(bytes.size(), capacity_ - used_);
-        std::memcpy(buffer_.get() + used_, bytes.data(), n);
-        used_ += n;
-        bytes.remove_prefix(n);
-    }
-}
-
-void TextWriter::putRegion(const FileRegion& region) {
-    copyRegion(*source_, region);
-}
-
-template <class File>
-void TextWriter::copyRegion(File& file, const FileRegion& region) {
-    std::uint64_t offset = region.offset;
-    std::uint64_t left = region.size;
-    while (left > 0) {
-        if (used_ == capacity_) flush();
-        const std::size_t n =
-            static_cast<std::size_t>(std::min<std::uint64_t>(left, capacity_ - used_));
-        file.readAt(offset, buffer_.get() + used_, n);
-        used_ += n;
-        offset += n;
-        left -= n;
-    }
-}
-
-void TextWriter::put(const Rope& text) {
-    std::string_view mem = text.mem();
+void ListingWriter::putPart(const Rope& text) {
+    const std::string_view mem = text.mem();
     std::size_t done = 0;
     for (const Rope::Splice& splice : text.splices()) {
-        put(mem.substr(done, splice.at - done));
+        bytes_.put(mem.substr(done, splice.at - done));
         if (splice.file)
-            copyRegion(*splice.file, splice.region);
+            bytes_.putFileBytes(*splice.file, splice.region);
         else
-            putRegion(splice.region);
+            bytes_.putFileBytes(source_, splice.region);
         done = splice.at;
     }
-    put(mem.substr(done));
+    bytes_.put(mem.substr(done));
 }
 
-// Any number, also where the buffer has too little room left for the fast path.
-void TextWriter::putLongLineNumber(std::uint32_t value) {
-    char digits[10];
-    char* first = digits + sizeof digits;
+// Any number, also where the buffer has too little room left for the fast way.
+void ListingWriter::putLineNumber(std::uint32_t value) {
+    char digits[11];
+    char* const end = digits + sizeof digits;
+    char* first = end - 1;
+    *first = ':';
     do {
         *--first = static_cast<char>('0' + value % 10);
         value /= 10;
     } while (value != 0);
-    while (digits + sizeof digits - first < 6) *--first = '0';
-    put(std::string_view(first, static_cast<std::size_t>(digits + sizeof digits - first)));
-    put(":");
-}
-
-// The line begun since the last line end goes, from the buffer or, where part of it was written
-// already, from the file.
-void TextWriter::dropPartialLine() {
-    if (lineEnd_ > 0 || !flushedMidLine_) {
-        used_ = lineEnd_;
-        return;
-    }
-    finishBackgroundWrite();
-    if (!file_.cutBackTo(wholeLines_))
-        throwFileFailure("ファイルに書き込めません。", path(), "書きかけの行を取り消せません。");
-    used_ = 0;
-    flushedMidLine_ = false;
-}
-
-void TextWriter::finish() {
-    lineEnd_ = used_;  // what is buffered now is meant to be written, whole or not
-    finishBackgroundWrite();
-    writeNow();
-    finished_ = true;
-    file_.close();
+    while (end - 1 - first < 6) *--first = '0';
+    bytes_.put(std::string_view(first, static_cast<std::size_t>(end - first)));
 }
 
 }  // namespace dxflist

@@ -1,75 +1,53 @@
 #pragma once
-// One buffered writer for the listing and for the CR LF copy.
+// The listing's lines: each a line number of at least six digits and a colon, then a text, then
+// CR LF; the generic line's text is the gap, the code, a comma and the value.
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <filesystem>
-#include <memory>
+#include <string>
 #include <string_view>
 
+#include "engine/byte_writer.h"
 #include "engine/os_file.h"
 #include "engine/rope.h"
 #include "engine/text.h"
-#include "engine/worker.h"
 
 namespace dxflist {
 
-// Appends bytes to a file through one large buffer. When the file cannot be written, or the
-// writer is dropped by a failure, the file is cut back to its last whole line, so it never ends
-// in half a line.
-class TextWriter {
+class ListingWriter {
   public:
-    static constexpr std::size_t kDefaultBuffer = std::size_t{1} << 20;
+    // Writes the listing into `file`; lines of the source kept as regions are copied from
+    // `source`; `gap` stands between a generic line's number and its code.
+    ListingWriter(OutputFile file, std::size_t bufferSize, InputFile& source, std::string_view gap);
 
-    explicit TextWriter(const std::filesystem::path& path, std::size_t bufferSize = kDefaultBuffer);
-    explicit TextWriter(OutputFile file, std::size_t bufferSize = kDefaultBuffer);
-    ~TextWriter();  // without finish(): keeps whole lines only, closes, reports nothing
-    TextWriter(const TextWriter&) = delete;
-    TextWriter& operator=(const TextWriter&) = delete;
-
-    // The file that TextRef and Rope regions are copied from.
-    void setRegionSource(InputFile* source) { source_ = source; }
-
-    void put(std::string_view bytes) {
-        if (bytes.size() <= capacity_ - used_) {
-            copyShort(buffer_.get() + used_, bytes.data(), bytes.size());
-            used_ += bytes.size();
-        } else {
-            putSlow(bytes);
-        }
-    }
-    void put(const TextRef& text) {
-        if (text.padded && text.mem.size() <= kReadPadding && capacity_ - used_ >= kReadPadding) {
-            std::memcpy(buffer_.get() + used_, text.mem.data(), kReadPadding);
-            used_ += text.mem.size();
-        } else if (text.inFile) {
-            putRegion(text.region);
-        } else {
-            put(text.mem);
-        }
-    }
-    void put(const Rope& text);
-    // The number as a line-number prefix: at least six digits, zero-filled, then ":".
-    void putLineNumber(std::int32_t number) {
+    // A line: the number, then the parts (literals, texts, lines as read, ropes) one after
+    // another, then CR LF. A line held in memory, as most are, is written after one check for
+    // room.
+    template <class... Parts>
+    void putLine(std::int32_t number, const Parts&... parts) {
+        const std::size_t most = (boundOf(parts) + ... + 0);
         const auto value = static_cast<std::uint32_t>(number);
-        if (value >= 100000000 || capacity_ - used_ < kReadPadding) {
-            putLongLineNumber(value);
+        if (value < kFastNumbers && most < kInFile &&
+            bytes_.room() >= kNumberMost + most + kReadPadding + 2) {
+            char* to = writeLineNumber(bytes_.cursor(), value);
+            ((to = copyPart(to, parts)), ...);
+            std::memcpy(to, "\r\n", 2);
+            bytes_.commitLines(to + 2);
             return;
         }
-        used_ =
-            static_cast<std::size_t>(writeLineNumber(buffer_.get() + used_, value) - buffer_.get());
+        putLineNumber(value);
+        (putPart(parts), ...);
+        bytes_.endLine();
     }
-    // A whole generic line: number, gap, code, ",", value, CR LF. The usual line, short code
-    // and value, is copied in fixed-size pieces after one check for room.
+    // A generic line: number, gap, code, ",", value, CR LF. The usual one, short code and value
+    // with read padding behind them, goes in fixed-size copies.
     void putGenericLine(std::int32_t number, const TextRef& code, const TextRef& value) {
         const auto n = static_cast<std::uint32_t>(number);
-        constexpr std::size_t kMost = 9 + 3 * kReadPadding + 1 + 2;
-        if (n < 100000000 && code.padded && code.mem.size() <= kReadPadding && value.padded &&
-            value.mem.size() <= kReadPadding && gap_.size() <= kReadPadding &&
-            capacity_ - used_ >= kMost + kReadPadding) {
-            char* to = writeLineNumber(buffer_.get() + used_, n);
+        if (n < kFastNumbers && gapFits_ && code.padded && code.mem.size() <= kReadPadding &&
+            value.padded && value.mem.size() <= kReadPadding &&
+            bytes_.room() >= kLongestUsualGenericLine + kReadPadding) {
+            char* to = writeLineNumber(bytes_.cursor(), n);
             std::memcpy(to, gapPadded_, kReadPadding);
             to += gap_.size();
             std::memcpy(to, code.mem.data(), kReadPadding);
@@ -78,46 +56,53 @@ class TextWriter {
             std::memcpy(to, value.mem.data(), kReadPadding);
             to += value.mem.size();
             std::memcpy(to, "\r\n", 2);
-            used_ = lineEnd_ = static_cast<std::size_t>(to + 2 - buffer_.get());
+            bytes_.commitLines(to + 2);
             return;
         }
-        putLineNumber(number);
-        put(gap_);
-        put(code);
-        put(",");
-        put(value);
-        endLine();
+        putLine(number, gap_, code, ",", value);
     }
-    // The text between a generic line's number and its code.
-    void setGenericGap(std::string_view gap) {
-        gap_ = gap;
-        std::memcpy(gapPadded_, gap.data(), std::min(gap.size(), kReadPadding));
-    }
-    // Room for writing up to `size` bytes (at most the buffer's size) straight into the
-    // buffer; commit() then takes the end of what was written.
-    char* reserve(std::size_t size) {
-        if (capacity_ - used_ < size) flush();
-        return buffer_.get() + used_;
-    }
-    void commit(const char* end) { used_ = static_cast<std::size_t>(end - buffer_.get()); }
-    // The room behind reserve()'s pointer; commit() of whole lines only.
-    std::size_t room() const { return capacity_ - used_; }
-    void commitLines(const char* end) {
-        commit(end);
-        lineEnd_ = used_;
-    }
-    // Ends the line with CR LF.
-    void endLine() {
-        put("\r\n");
-        lineEnd_ = used_;
-    }
-    // Takes back the line begun since the last endLine(), so that the file ends with whole lines.
-    void dropPartialLine();
-    // Writes what is buffered and closes the file; throws on failure.
-    void finish();
-    const std::filesystem::path& path() const { return file_.path(); }
+
+    void dropPartialLine() { bytes_.dropPartialLine(); }
+    void finish() { bytes_.finish(); }
+    // The bytes under the lines, for the fast lane, which writes its usual lines itself.
+    ByteWriter& bytes() { return bytes_; }
 
   private:
+    // Line numbers below this are written eight digits at once; the rest digit by digit.
+    static constexpr std::uint32_t kFastNumbers = 100000000;
+    // The most the number and colon take in the fast way.
+    static constexpr std::size_t kNumberMost = 9;
+    // The bound of a part that is not in memory: no line takes the fast way with one.
+    static constexpr std::size_t kInFile = std::size_t{1} << 40;
+    // The usual generic line at its longest: number and colon, the gap, code, ",", value, CR LF.
+    static constexpr std::size_t kLongestUsualGenericLine = kNumberMost + 3 * kReadPadding + 1 + 2;
+
+    static std::size_t boundOf(std::string_view text) { return text.size(); }
+    static std::size_t boundOf(const TextRef& text) {
+        return text.inFile ? kInFile : text.mem.size();
+    }
+    static std::size_t boundOf(const Rope& text) {
+        return text.splices().empty() ? text.mem().size() : kInFile;
+    }
+    static char* copyPart(char* to, std::string_view text) {
+        copyShort(to, text.data(), text.size());
+        return to + text.size();
+    }
+    // A text with read padding behind it goes as one fixed-size copy when it is short.
+    static char* copyPart(char* to, const TextRef& text) {
+        if (text.padded && text.mem.size() <= kReadPadding) {
+            std::memcpy(to, text.mem.data(), kReadPadding);
+            return to + text.mem.size();
+        }
+        return copyPart(to, text.mem);
+    }
+    static char* copyPart(char* to, const Rope& text) { return copyPart(to, text.mem()); }
+
+    void putPart(std::string_view text) { bytes_.put(text); }
+    void putPart(const TextRef& text);
+    void putPart(const Rope& text);
+    void putLineNumber(std::uint32_t value);
+
     static constexpr char kDigitPairs[] =
         "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
         "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
@@ -137,33 +122,12 @@ class TextWriter {
         std::memcpy(to, digits + 8 - count, kReadPadding);
         return to + count + 1;
     }
-    void putLongLineNumber(std::uint32_t value);
-    void putSlow(std::string_view bytes);
-    void putRegion(const FileRegion& region);
-    template <class File>
-    void copyRegion(File& file, const FileRegion& region);
-    void flush();
-    void writeNow();
-    void finishBackgroundWrite();
-    void keepWholeLines(const char* written, std::size_t lineEnd, std::size_t reached,
-                        std::uint64_t before);
 
-    OutputFile file_;
-    InputFile* source_ = nullptr;
-    std::unique_ptr<char[]> buffer_;
-    std::unique_ptr<char[]> spare_;  // the buffer being written in the background, if any
-    std::size_t capacity_;
-    std::size_t used_ = 0;
-    std::size_t lineEnd_ = 0;       // end of the last whole line in the buffer; 0 if none
-    std::uint64_t wholeLines_ = 0;  // bytes of whole lines already in the file
-    bool writing_ = false;          // spare_ is being written, from file offset writingFrom_
-    std::uint64_t writingFrom_ = 0;
-    std::size_t writingLineEnd_ = 0;  // lineEnd_ of spare_
-    bool flushedMidLine_ = false;     // the last buffer written ended inside a line
-    bool finished_ = false;
-    std::string_view gap_;
+    ByteWriter bytes_;
+    InputFile& source_;
+    std::string gap_;
+    bool gapFits_;  // the gap is copied as one block: gapPadded_
     char gapPadded_[kReadPadding] = {};
-    Worker background_;  // last, so that its thread ends before all else
 };
 
 }  // namespace dxflist

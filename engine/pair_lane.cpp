@@ -86,12 +86,13 @@ std::size_t otherSlotOf(std::uint64_t key) {
 
 }  // namespace
 
-PairLane::PairLane(PairReader& reader, StructureAnnotator& annotator, TextWriter& listing,
+PairLane::PairLane(PairReader& reader, StructureAnnotator& annotator, ListingWriter& listing,
                    const ListingTexts& texts)
     : reader_(reader),
       lines_(reader.lines()),
       annotator_(annotator),
       listing_(listing),
+      bytes_(listing.bytes()),
       rest_(scanPath() != ScanPath::Off && texts.genericGap.size() <= 5 ? 0 : SIZE_MAX),
       gap_(texts.genericGap.size()) {
     head_[kDigits] = ':';
@@ -170,7 +171,7 @@ void PairLane::passes() {
             entry += 2;
             line = base_ + ends_[entry - 1] + 2;
             if (to > limit_) {
-                listing_.commitLines(to);
+                bytes_.commitLines(to);
                 to = reserve();
             }
         }
@@ -211,7 +212,7 @@ char* PairLane::special(Action action, char* to, const CodeEntry& code, std::siz
         copyShort(to, value, valueSize + 2);
         return to + valueSize + 2;
     }
-    listing_.commitLines(to);
+    bytes_.commitLines(to);
     lent_ = true;
     const char* trimmed = line;
     while (*trimmed == ' ') ++trimmed;
@@ -231,25 +232,25 @@ char* PairLane::special(Action action, char* to, const CodeEntry& code, std::siz
 
 // A long value goes through the writer, which has room for any.
 char* PairLane::putLongValue(char* to, const char* value, std::size_t size) {
-    listing_.commit(to);
+    bytes_.commit(to);
     lent_ = true;
-    listing_.put(std::string_view(value, size));
-    listing_.endLine();
+    bytes_.put(std::string_view(value, size));
+    bytes_.endLine();
     return reserve();
 }
 
 // Room for a pair or more; the writer's buffer is handed to its background write when full.
 char* PairLane::reserve() {
     lent_ = true;
-    char* to = listing_.reserve(2 * kPairMost);
-    limit_ = to + listing_.room() - kPairMost;
+    char* to = bytes_.reserve(2 * kPairMost);
+    limit_ = to + bytes_.room() - kPairMost;
     lent_ = false;
     return to;
 }
 
 // Hands over to the plain reader, also when a hook or the rules throw.
 void PairLane::leave(char* to, std::size_t entry, const char* line) {
-    if (!lent_) listing_.commitLines(to);
+    if (!lent_) bytes_.commitLines(to);
     lent_ = false;
     reader_.setLineCnt(static_cast<std::int32_t>(bias_ + static_cast<std::int64_t>(entry) - 1));
     lines_.skipTo(line);

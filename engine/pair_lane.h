@@ -23,7 +23,7 @@ namespace dxflist {
 
 class PairLane {
   public:
-    PairLane(PairReader& reader, StructureAnnotator& annotator, TextWriter& listing,
+    PairLane(PairReader& reader, StructureAnnotator& annotator, ListingWriter& listing,
              const ListingTexts& texts);
     PairLane(const PairLane&) = delete;
     PairLane& operator=(const PairLane&) = delete;
@@ -82,7 +82,8 @@ class PairLane {
     PairReader& reader_;
     LineReader& lines_;
     StructureAnnotator& annotator_;
-    TextWriter& listing_;
+    ListingWriter& listing_;
+    ByteWriter& bytes_;  // the listing's bytes, which the lane writes its usual lines into
     // Passes left to the plain reader before the lane tries again: after tries that took no
     // pair, more and more (a file with CR line ends has no pair for the lane).
     std::size_t rest_;

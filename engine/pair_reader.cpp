@@ -9,20 +9,8 @@ void LineCounter::overflow() const {
                      "行番号が 2,147,483,647 を超えます。");
 }
 
-PairReader::PairReader(InputFile& source, TextWriter& listing, const ListingTexts& texts,
-                       std::size_t chunk)
-    : source_(source),
-      listing_(listing),
-      texts_(texts),
-      lines_(source, chunk),
-      chunk_(chunk),
-      lineCnt_(source.path()) {}
-
-void PairReader::report(const std::string& text) {
-    listing_.putLineNumber(lineCnt_.value());
-    listing_.put(text);
-    listing_.endLine();
-}
+PairReader::PairReader(InputFile& source, std::size_t chunk)
+    : source_(source), lines_(source, chunk), chunk_(chunk), lineCnt_(source.path()) {}
 
 // A code that does not fit the short buffer: a long line whose trimmed text is short (a code
 // behind many spaces) is brought into memory too, so it compares like any other code.

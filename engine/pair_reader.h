@@ -1,18 +1,45 @@
 #pragma once
 // Reads the source as group pairs: a numeric code line, then a value line. Lines are counted
-// as they are consumed, and where the file ends the matching report goes into the listing.
+// as they are consumed, and where the file ends is told, for the end-of-file reports.
 
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <string>
 
-#include "engine/annotate.h"
 #include "engine/line_reader.h"
-#include "engine/listing_texts.h"
-#include "engine/listing_writer.h"
+#include "engine/text.h"
 
 namespace dxflist {
+
+// One group: its code (trimmed), its value (as read) and the line number of its code line.
+struct GroupPair {
+    TextRef grpCode;
+    TextRef grpValue;
+    std::int32_t codeLine = 0;
+};
+
+// What reading a pair met: the pair, or the end of the file, which the listing reports where it
+// was met. The end is met as a code line is read when that line is the last; then, unless the
+// file grows just then, at the same line once it is counted, and no pair follows. Otherwise the
+// end may be met at the value line, and no pair follows either.
+class PairRead {
+  public:
+    enum : std::uint8_t {
+        kNoPair = 1,                // pair() holds none
+        kEndAtCodeLine = 2,         // reported at the code line's number less one
+        kEndAtCountedCodeLine = 4,  // reported at the code line's number
+        kEndAtValueLine = 8,        // reported at the code line's number plus one
+    };
+    PairRead(std::uint8_t met = 0) : met_(met) {}
+    bool pair() const { return !(met_ & kNoPair); }
+    bool met(std::uint8_t end) const { return met_ & end; }
+    // A pair read as most are: no end met on the way.
+    bool usual() const { return met_ == 0; }
+
+  private:
+    std::uint8_t met_;  // the bits above
+};
 
 // A 32-bit line count that fails instead of passing 2,147,483,647.
 class LineCounter {
@@ -36,19 +63,20 @@ class LineCounter {
 
 class PairReader {
   public:
-    PairReader(InputFile& source, TextWriter& listing, const ListingTexts& texts,
-               std::size_t chunk = LineReader::kDefaultChunk);
+    explicit PairReader(InputFile& source, std::size_t chunk = LineReader::kDefaultChunk);
 
-    // Reads the next pair. Returns false when the file ended on the way; the end-of-file
-    // report is then written and there is no pair to process.
-    bool next() {
+    // Reads the next pair, or as far as the file goes.
+    PairRead next() {
         if (lines_.readUsualPair(pair_.grpCode, pair_.grpValue)) {
             pair_.codeLine = lineCnt_.next();
             lineCnt_.next();
-            return true;
+            return {};
         }
         return nextOneLineAtATime();
     }
+    // The number of the code line of the last read that went line by line (all but the usual
+    // ones): where the reports of an end are numbered from.
+    std::int32_t codeLine() const { return codeLine_; }
     // True when no unread byte is left.
     bool atEnd() { return lines_.atEnd(); }
     // The current pair, filled in place; valid until the next call of next(). A copy per pass
@@ -62,8 +90,9 @@ class PairReader {
     void setLineCnt(std::int32_t lineCnt) { lineCnt_.set(lineCnt); }
 
   private:
-    // Any pair: skipped lines, long lines, and the end of the file with its reports.
-    bool nextOneLineAtATime() {
+    // Any pair: skipped lines, long lines, and the end of the file.
+    PairRead nextOneLineAtATime() {
+        std::uint8_t met = 0;
         // Lines that are not numeric cannot be codes: they are skipped and not counted.
         TextRef trimmed;
         for (;;) {
@@ -71,26 +100,20 @@ class PairReader {
             // Copied before the end check, which may move the reader's buffer.
             keepCode(trimmed);
             if (lines_.atEnd()) {
-                report(texts_.endAtCodeLine);
+                met = PairRead::kEndAtCodeLine;
                 break;
             }
             if (numeric) break;
         }
         codeLine_ = lineCnt_.next();
-        if (lines_.atEnd()) {
-            report(texts_.endAtCodeLineCounted);
-            return false;
-        }
+        // Looked at again: the file may have grown since.
+        if (lines_.atEnd()) return met | PairRead::kNoPair | PairRead::kEndAtCountedCodeLine;
         lines_.readLine();
         lineCnt_.next();
-        if (lines_.atEnd()) {
-            report(texts_.endAtValueLine);
-            return false;
-        }
+        if (lines_.atEnd()) return met | PairRead::kNoPair | PairRead::kEndAtValueLine;
         pair_ = GroupPair{grpCode_, lines_.line(), codeLine_};
-        return true;
+        return met;
     }
-    void report(const std::string& text);
     // The code is copied out of the reader, which reuses its buffer for the value line.
     void keepCode(const TextRef& trimmed) {
         if (trimmed.padded && trimmed.mem.size() <= kReadPadding) {
@@ -103,8 +126,6 @@ class PairReader {
     void keepLongCode(const TextRef& trimmed);
 
     InputFile& source_;
-    TextWriter& listing_;
-    const ListingTexts& texts_;
     LineReader lines_;
     std::size_t chunk_;
     LineCounter lineCnt_;

@@ -5,13 +5,12 @@
 #include <string>
 #include <system_error>
 
-#include "engine/annotate.h"
 #include "engine/dxflist.h"
 #include "engine/failure.h"
 #include "engine/listing_texts.h"
 #include "engine/listing_writer.h"
 #include "engine/os_file.h"
-#include "engine/pair_lane.h"
+#include "engine/pair_loop.h"
 #include "engine/pair_reader.h"
 
 namespace dxflist {
@@ -89,54 +88,14 @@ void listDrawing(const std::filesystem::path& selFn, HostServices& host, const A
     }
     listingOut->truncate();
     const std::size_t chunk = LineReader::chunkFor(source.size());
-    TextWriter listing(std::move(*listingOut), chunk);
-    listing.setRegionSource(&source);
-    listing.setGenericGap(texts.genericGap);
+    ListingWriter listing(std::move(*listingOut), chunk, source, texts.genericGap);
 
-    PairReader reader(source, listing, texts, chunk);
-    StructureAnnotator annotator(texts, source);
-    annotator.reset();
-    PairLane lane(reader, annotator, listing, texts);
-    // The reader is not captured: known to the host's calls, it would be loaded again after
-    // every one of them (6% more instructions on the plain path).
-    const std::function<void(std::int32_t, std::uint64_t)> showProgress =
-        [&host, &app, &source](std::int32_t lineCnt, std::uint64_t bytesRead) {
-            host.setCaption(progressCaption(app, lineCnt));
-            host.setProgress(bytesRead, source.size());
-        };
-    bool reuseFlag = false;
-    int lastSec = 0;
-    for (;;) {
-        try {
-            if (!reuseFlag) lane.run(host, lastSec, showProgress);
-            const int second = host.currentSecond();
-            if (second != lastSec) {
-                showProgress(reader.lineCnt(), reader.bytesRead());
-                // Read again, not `second`: the next change counts from the second the caption
-                // was shown in, which a slow window may have carried into the next.
-                lastSec = host.currentSecond();
-            }
-            host.doEvents();
-
-            if (reuseFlag)
-                reuseFlag = false;
-            else if (!reader.next())
-                break;
-
-            const GroupPair& pair = reader.pair();
-            if (!annotator.annotate(pair, listing, reuseFlag))
-                listing.putGenericLine(pair.codeLine, pair.grpCode, pair.grpValue);
-        } catch (const SourceCut&) {
-            // A line kept in the file is gone from it: the file was cut short meanwhile, and
-            // the listing ends here as at the end of the file, with whole lines.
-            listing.dropPartialLine();
-            listing.putLineNumber(reader.lineCnt());
-            listing.put(texts.endAtValueLine);
-            listing.endLine();
-            break;
-        }
-        if (reader.atEnd()) break;
-    }
+    const ShowProgress showProgress = [&host, &app, &source](std::int32_t lineCnt,
+                                                             std::uint64_t bytesRead) {
+        host.setCaption(progressCaption(app, lineCnt));
+        host.setProgress(bytesRead, source.size());
+    };
+    listPairs(source, chunk, listing, host, showProgress);
     listing.finish();
     host.setCaption(app.EXEName);
 }

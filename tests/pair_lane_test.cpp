@@ -2,6 +2,7 @@
 // reader alone does, with the same calls to the host, also where the run stops half-way.
 
 #include "engine/pair_lane.h"
+#include "engine/pair_loop.h"
 
 #include <random>
 
@@ -125,31 +126,14 @@ TEST(PairLaneTest, StopsWhereThePlainReaderStops) {
 // The run's loop started with the line count at `lineCnt`: the listing, then the failure.
 std::string listFrom(std::int32_t lineCnt, const TempDir& dir) {
     InputFile source(dir / "in.dxf");
-    const ListingTexts& texts = listingTexts();
     std::string failure;
     try {
-        TextWriter listing(dir / "out.txt");
-        listing.setGenericGap(texts.genericGap);
-        PairReader reader(source, listing, texts);
-        reader.setLineCnt(lineCnt);
-        StructureAnnotator annotator(texts, source);
-        annotator.reset();
-        PairLane lane(reader, annotator, listing, texts);
+        ListingWriter listing(OutputFile(dir / "out.txt"), ByteWriter::kDefaultBuffer, source,
+                              listingTexts().genericGap);
         FakeHost host;
-        const std::function<void(std::int32_t, std::uint64_t)> showProgress = [](std::int32_t,
-                                                                                 std::uint64_t) {};
-        int lastSec = 0;
-        for (bool reuseFlag = false;;) {
-            if (!reuseFlag) lane.run(host, lastSec, showProgress);
-            if (reuseFlag)
-                reuseFlag = false;
-            else if (!reader.next())
-                break;
-            if (!annotator.annotate(reader.pair(), listing, reuseFlag))
-                listing.putGenericLine(reader.pair().codeLine, reader.pair().grpCode,
-                                       reader.pair().grpValue);
-            if (reader.atEnd()) break;
-        }
+        listPairs(
+            source, LineReader::kDefaultChunk, listing, host, [](std::int32_t, std::uint64_t) {},
+            lineCnt);
         listing.finish();
     } catch (const Failure& e) {
         failure = e.what();

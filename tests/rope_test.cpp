@@ -49,12 +49,12 @@ TEST(RopeTest, ReadsBackInOrderWithBoundedMemory) {
                 EXPECT_LE(rope.splices().size(), Rope::kMostRegions);
             }
             {
-                TextWriter out(dir / "out.txt", 4096);
-                out.setRegionSource(&file);
-                out.put(rope);
+                ListingWriter out(OutputFile(dir / "out.txt"), 4096, file, "");
+                out.putLine(0, rope);
                 out.finish();
             }
-            EXPECT_TRUE(readFile(dir / "out.txt") == expected) << row.size() << " pieces";
+            EXPECT_TRUE(readFile(dir / "out.txt") == "000000:" + expected + "\r\n")
+                << row.size() << " pieces";
             EXPECT_EQ(rope.empty(), expected.empty());
         }
     }

@@ -8,10 +8,11 @@ namespace dxflist::test {
 namespace {
 
 // Every buffer size from one that holds a bare line number to more than the whole text: each
-// piece takes the fast way when there is room and the piece by piece way near the buffer's
-// end; texts longer than the buffer, regions copied in several reads, splices at both ends of
-// a rope and line numbers of six digits and more give the same bytes everywhere.
-TEST(TextWriterTest, WritesTheSameBytesWhereverTheBufferEnds) {
+// line takes the fast way when there is room and the piece by piece way near the buffer's end;
+// texts longer than the buffer, regions copied in several reads, splices at both ends of a rope,
+// literals between padded texts and line numbers of six digits and more give the same bytes
+// everywhere.
+TEST(ListingWriterTest, WritesTheSameBytesWhereverTheBufferEnds) {
     TempDir dir;
     test::writeFile(dir / "src.txt", "0123456789abcdefghijklmnopqrstuvwxyz");
     InputFile source(dir / "src.txt");
@@ -42,55 +43,24 @@ TEST(TextWriterTest, WritesTheSameBytesWhereverTheBufferEnds) {
             std::string(number.size() < 6 ? 6 - number.size() : 0, '0') + number + ":";
         expected +=
             prefix + "<>70,1\r\n1234567:<>70,abcdefghijklmnopqrstuvwxyz\r\n" + prefix + "\r\n";
-        expected += "a much longer text than the buffer56789abcdefghijklmno\r\n";
-        expected += "0123456789 , abcdefghijklmnopqrstuvwxyz\r\n";
+        expected += prefix + "a much longer text than the buffer56789abcdefghijklmno\r\n";
+        expected += prefix + "0123456789 , abcdefghijklmnopqrstuvwxyz\r\n";
+        expected += prefix + "<70:1>\r\n";
     }
     for (std::size_t bufferSize = 7; bufferSize <= 200; ++bufferSize) {
         {
-            TextWriter out(dir / "out.txt", bufferSize);
-            out.setRegionSource(&source);
-            out.setGenericGap("<>");
+            ListingWriter out(OutputFile(dir / "out.txt"), bufferSize, source, "<>");
             for (std::int32_t n : numbers) {
                 out.putGenericLine(n, code, value);
                 out.putGenericLine(1234567, code, inFile);
-                out.putLineNumber(n);
-                out.endLine();
-                out.put(std::string_view("a much longer text than the buffer"));
-                out.put(TextRef{{}, {5, 20}, true});
-                out.endLine();
-                out.put(rope);
-                out.endLine();
+                out.putLine(n);
+                out.putLine(n, "a much longer text than the buffer", TextRef{{}, {5, 20}, true});
+                out.putLine(n, rope);
+                out.putLine(n, "<", code, ":", value, ">");
             }
             out.finish();
         }
         ASSERT_EQ(readFile(dir / "out.txt"), expected) << "buffer of " << bufferSize;
-    }
-}
-
-// A writer dropped by a failure keeps whole lines only: also when part of an unfinished long
-// line had already been flushed, and when the last whole line is still being written in the
-// background as the writer goes.
-TEST(TextWriterTest, DroppedWriterKeepsWholeLinesOnly) {
-    const struct {
-        std::size_t buffer;
-        std::vector<std::string_view> lines;  // each but the last ended with CR LF
-        const char* kept;
-    } rows[] = {
-        {8, {"first", "second line, longer than the buffer"}, "first\r\n"},
-        {16, {"0123456789ABCD", "xy", "partial"}, "0123456789ABCD\r\nxy\r\n"},
-    };
-    for (const auto& row : rows) {
-        TempDir dir;
-        try {
-            TextWriter out(dir / "out.txt", row.buffer);
-            for (std::size_t i = 0; i < row.lines.size(); ++i) {
-                out.put(row.lines[i]);
-                if (i + 1 < row.lines.size()) out.endLine();
-            }
-            throw std::runtime_error("stop");
-        } catch (const std::runtime_error&) {
-        }
-        EXPECT_EQ(readFile(dir / "out.txt"), row.kept);
     }
 }
 

@@ -1,0 +1,105 @@
+#pragma once
+// Buffered writing of text files made of CR LF lines: the listing and the CR LF copy.
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string_view>
+
+#include "engine/os_file.h"
+#include "engine/text.h"
+#include "engine/worker.h"
+
+namespace dxflist {
+
+// Appends bytes to a file through a buffer, which is written on a thread of its own while the
+// next one is filled. When the file cannot be written, or the writer is dropped by a failure,
+// the file is cut back to its last whole line, so that it never ends in half a line.
+class ByteWriter {
+  public:
+    static constexpr std::size_t kDefaultBuffer = std::size_t{1} << 20;
+
+    explicit ByteWriter(const std::filesystem::path& path, std::size_t bufferSize = kDefaultBuffer);
+    explicit ByteWriter(OutputFile file, std::size_t bufferSize = kDefaultBuffer);
+    ~ByteWriter();  // without finish(): keeps whole lines only, closes, reports nothing
+    ByteWriter(const ByteWriter&) = delete;
+    ByteWriter& operator=(const ByteWriter&) = delete;
+
+    void put(std::string_view bytes) {
+        if (bytes.size() <= room()) {
+            copyShort(cursor(), bytes.data(), bytes.size());
+            used_ += bytes.size();
+        } else {
+            putSlow(bytes);
+        }
+    }
+    // The bytes of a region of `file` (the source, or a scratch file).
+    template <class File>
+    void putFileBytes(File& file, const FileRegion& region);
+    // Ends the line with CR LF.
+    void endLine() {
+        put("\r\n");
+        lineEnd_ = used_;
+    }
+
+    // Writing straight into the buffer: cursor() is where the next byte goes, room() how many
+    // may go there, and commit() takes the end of what was written (commitLines() when that
+    // ends a line). reserve() first makes room for up to `size` bytes (at most the buffer's).
+    char* cursor() { return buffer_.get() + used_; }
+    std::size_t room() const { return capacity_ - used_; }
+    char* reserve(std::size_t size) {
+        if (room() < size) flush();
+        return cursor();
+    }
+    void commit(const char* end) { used_ = static_cast<std::size_t>(end - buffer_.get()); }
+    void commitLines(const char* end) {
+        commit(end);
+        lineEnd_ = used_;
+    }
+
+    // Takes back the line begun since the last line end, so that the file ends with whole lines.
+    void dropPartialLine();
+    // Writes what is buffered and closes the file; throws on failure.
+    void finish();
+    const std::filesystem::path& path() const { return file_.path(); }
+
+  private:
+    void putSlow(std::string_view bytes);
+    void flush();
+    void writeNow();
+    void finishBackgroundWrite();
+    void keepWholeLines(const char* written, std::size_t lineEnd, std::size_t reached,
+                        std::uint64_t before);
+
+    OutputFile file_;
+    std::unique_ptr<char[]> buffer_;
+    std::unique_ptr<char[]> spare_;  // the buffer being written in the background, if any
+    std::size_t capacity_;
+    std::size_t used_ = 0;
+    std::size_t lineEnd_ = 0;       // end of the last whole line in the buffer; 0 if none
+    std::uint64_t wholeLines_ = 0;  // bytes of whole lines already in the file
+    bool writing_ = false;          // spare_ is being written, from file offset writingFrom_
+    std::uint64_t writingFrom_ = 0;
+    std::size_t writingLineEnd_ = 0;  // lineEnd_ of spare_
+    bool flushedMidLine_ = false;     // the last buffer written ended inside a line
+    bool finished_ = false;
+    Worker background_;  // last, so that its thread ends before all else
+};
+
+template <class File>
+void ByteWriter::putFileBytes(File& file, const FileRegion& region) {
+    std::uint64_t offset = region.offset;
+    std::uint64_t left = region.size;
+    while (left > 0) {
+        if (room() == 0) flush();
+        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(left, room()));
+        file.readAt(offset, cursor(), n);
+        used_ += n;
+        offset += n;
+        left -= n;
+    }
+}
+
+}  // namespace dxflist

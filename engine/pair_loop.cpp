@@ -1,0 +1,67 @@
+#include "engine/pair_loop.h"
+
+#include "engine/annotate.h"
+#include "engine/failure.h"
+#include "engine/listing_texts.h"
+#include "engine/pair_lane.h"
+
+namespace dxflist {
+namespace {
+
+// The end-of-file reports of a read, each numbered with the line where the end was met.
+void putEndReports(const PairRead& read, std::int32_t codeLine, ListingWriter& listing,
+                   const ListingTexts& texts) {
+    if (read.met(PairRead::kEndAtCodeLine)) listing.putLine(codeLine - 1, texts.endAtCodeLine);
+    if (read.met(PairRead::kEndAtCountedCodeLine))
+        listing.putLine(codeLine, texts.endAtCodeLineCounted);
+    if (read.met(PairRead::kEndAtValueLine)) listing.putLine(codeLine + 1, texts.endAtValueLine);
+}
+
+}  // namespace
+
+// The reader is the loop's own: known outside it, it would be loaded again after every call of
+// the host (9% more instructions when the plain reader takes every pair).
+void listPairs(InputFile& source, std::size_t chunk, ListingWriter& listing, HostServices& host,
+               const ShowProgress& showProgress, std::int32_t lineCnt) {
+    const ListingTexts& texts = listingTexts();
+    PairReader reader(source, chunk);
+    reader.setLineCnt(lineCnt);
+    StructureAnnotator annotator(texts, source);
+    annotator.reset();
+    PairLane lane(reader, annotator, listing, texts);
+    bool reuseFlag = false;
+    int lastSec = 0;
+    for (;;) {
+        try {
+            if (!reuseFlag) lane.run(host, lastSec, showProgress);
+            const int second = host.currentSecond();
+            if (second != lastSec) {
+                showProgress(reader.lineCnt(), reader.bytesRead());
+                // Read again, not `second`: the next change counts from the second the caption
+                // was shown in, which a slow window may have carried into the next.
+                lastSec = host.currentSecond();
+            }
+            host.doEvents();
+
+            if (reuseFlag) {
+                reuseFlag = false;
+            } else if (const PairRead read = reader.next(); !read.usual()) {
+                putEndReports(read, reader.codeLine(), listing, texts);
+                if (!read.pair()) break;
+            }
+
+            const GroupPair& pair = reader.pair();
+            if (!annotator.annotate(pair, listing, reuseFlag))
+                listing.putGenericLine(pair.codeLine, pair.grpCode, pair.grpValue);
+        } catch (const SourceCut&) {
+            // A line kept in the file is gone from it: the file was cut short meanwhile, and
+            // the listing ends here as at the end of the file, with whole lines.
+            listing.dropPartialLine();
+            listing.putLine(reader.lineCnt(), texts.endAtValueLine);
+            break;
+        }
+        if (reader.atEnd()) break;
+    }
+}
+
+}  // namespace dxflist
