@@ -16,7 +16,6 @@ void StructureAnnotator::reset() {
     varLine = 0;
     varValue.clear();
     tblName.clear();
-    endSecFlag = false;
 }
 
 void StructureAnnotator::setSecName(const TextRef& name) {
@@ -37,29 +36,33 @@ void StructureAnnotator::setSecName(const TextRef& name) {
 
 // Every rule is tested in turn against the state the rules before it have left; none stops
 // the others. The order matters: see how a section end completes a pending header variable.
-bool StructureAnnotator::applyRules(Code code, const GroupPair& pair, ListingWriter& listing,
-                                    bool& reuseFlag) {
+StructureAnnotator::Outcome StructureAnnotator::applyRules(Code code, const GroupPair& pair,
+                                                           ListingWriter& listing) {
     const TextRef& value = pair.grpValue;
     const std::int32_t line = pair.codeLine;
-    const bool zero = code == Code::Zero;
+    const bool type = code == Code::Type;
     bool handled = false;
+    // A "0"/"ENDSEC" pair, noted by one rule and cleared by a later one in the same pass: it
+    // lives for the pass only (endSecFlag).
+    bool endSecFlag = false;
+    bool again = false;
 
     // A comment. It also makes a following "2" name a section.
     if (code == Code::Comment) {
-        getMode = GetMode::Sec;
+        getMode = GetMode::SectionName;
         listing.putLine(line, texts_.comment, value);
         handled = true;
     }
     // Section start.
-    if (zero && value.is("SECTION")) {
-        getMode = GetMode::Sec;
+    if (type && value.is("SECTION")) {
+        getMode = GetMode::SectionName;
         listing.putLine(line, texts_.sectionStart);
         handled = true;
     }
     // Section end, noted first so that a pending header variable is written before it.
-    if (zero && value.is("ENDSEC")) endSecFlag = true;
+    if (type && value.is("ENDSEC")) endSecFlag = true;
     // Section name.
-    if (getMode == GetMode::Sec && secName.empty() && code == Code::Two) {
+    if (getMode == GetMode::SectionName && secName.empty() && code == Code::Name) {
         getMode = GetMode::None;
         setSecName(value);
         listing.putLine(line, secName, texts_.sectionSuffix);
@@ -67,59 +70,59 @@ bool StructureAnnotator::applyRules(Code code, const GroupPair& pair, ListingWri
     }
     // A pending header variable is complete: the next one begins, or its section ends. The
     // next one's pair comes round again to start it.
-    if ((code == Code::Nine && secKind_ == Section::Header && !varName.empty() && !handled) ||
+    if ((code == Code::Variable && secKind_ == Section::Header && !varName.empty() && !handled) ||
         endSecFlag) {
         getMode = GetMode::None;
         if (!varName.empty()) listing.putLine(varLine, varName, "=", varValue);
         varName.clear();
         varValue.clear();
         handled = true;
-        if (!endSecFlag) reuseFlag = true;
+        again = !endSecFlag;
         endSecFlag = false;
     }
     // A header variable's name.
-    if (code == Code::Nine && secKind_ == Section::Header && varName.empty() && !handled) {
-        getMode = GetMode::Var;
+    if (code == Code::Variable && secKind_ == Section::Header && varName.empty() && !handled) {
+        getMode = GetMode::VariableValues;
         varName.assign(value);
         varLine = line;
         varValue.clear();
         handled = true;
     }
     // A header variable's value. An empty first value is replaced by the next one.
-    if (getMode == GetMode::Var && !handled) {
+    if (getMode == GetMode::VariableValues && !handled) {
         if (!varValue.empty()) varValue.append(" , ");
         varValue.append(value);
         handled = true;
     }
     // TABLES named after a section start or comment inside a section that has not ended.
-    if (code == Code::Two && getMode == GetMode::Sec && value.is("TABLES")) {
+    if (code == Code::Name && getMode == GetMode::SectionName && value.is("TABLES")) {
         getMode = GetMode::None;
         setSecName(TextRef::of("TABLES"));
         listing.putLine(line, texts_.tablesSection);
         handled = true;
     }
     // Table start.
-    if (zero && secKind_ == Section::Tables && value.is("TABLE")) {
-        getMode = GetMode::Tab;
+    if (type && secKind_ == Section::Tables && value.is("TABLE")) {
+        getMode = GetMode::TableName;
         listing.putLine(line, texts_.tableStart);
         handled = true;
     }
     // Table end.
-    if (zero && secKind_ == Section::Tables && value.is("ENDTAB")) {
+    if (type && secKind_ == Section::Tables && value.is("ENDTAB")) {
         getMode = GetMode::None;
         listing.putLine(line, texts_.tableEnd);
         tblName.clear();
         handled = true;
     }
     // Table name.
-    if (getMode == GetMode::Tab && secKind_ == Section::Tables && code == Code::Two) {
+    if (getMode == GetMode::TableName && secKind_ == Section::Tables && code == Code::Name) {
         getMode = GetMode::None;
         tblName.assign(value);
         listing.putLine(line, "<", tblName, ">", texts_.tableStart);
         handled = true;
     }
     // Entity and block keywords; BLOCK and ENDBLK stand out.
-    if (zero && (secKind_ == Section::Entities || secKind_ == Section::Blocks)) {
+    if (type && (secKind_ == Section::Entities || secKind_ == Section::Blocks)) {
         const bool block = value.is("BLOCK") || value.is("ENDBLK");
         getMode = GetMode::None;
         tblName.assign(value);
@@ -127,34 +130,35 @@ bool StructureAnnotator::applyRules(Code code, const GroupPair& pair, ListingWri
         handled = true;
     }
     // Table entry.
-    if (getMode == GetMode::None && !handled && secKind_ == Section::Tables && zero) {
+    if (getMode == GetMode::None && !handled && secKind_ == Section::Tables && type) {
         listing.putLine(line, kEntryPrefix, value);
         handled = true;
     }
     // Table entry name, shown with its table's name.
-    if (getMode == GetMode::None && !handled && secKind_ == Section::Tables && code == Code::Two) {
+    if (getMode == GetMode::None && !handled && secKind_ == Section::Tables && code == Code::Name) {
         listing.putLine(line, "<", tblName, ":", value, ">");
         handled = true;
     }
     // Section end.
-    if (zero && value.is("ENDSEC")) {
+    if (type && value.is("ENDSEC")) {
         getMode = GetMode::None;
         setSecName(TextRef{});
         listing.putLine(line, texts_.sectionEnd);
         handled = true;
     }
     // End-of-file marker.
-    if (zero && value.is("EOF")) {
+    if (type && value.is("EOF")) {
         getMode = GetMode::None;
         listing.putLine(line, texts_.fileEnd);
         handled = true;
     }
     // Any other "0" between sections.
-    if (zero && secName.empty() && !handled) {
+    if (type && secName.empty() && !handled) {
         listing.putLine(line, texts_.unhandled, value);
         handled = true;
     }
-    return handled;
+    if (!handled) return Outcome::NotTaken;
+    return again ? Outcome::TakenAndAgain : Outcome::Taken;
 }
 
 }  // namespace dxflist

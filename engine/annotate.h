@@ -21,24 +21,33 @@ class StructureAnnotator {
     StructureAnnotator(const ListingTexts& texts, InputFile& source)
         : texts_(texts), secName(&source), varName(&source), varValue(&source), tblName(&source) {}
 
+    // What the rules did with a pair.
+    enum class Outcome : std::uint8_t {
+        NotTaken,       // the run writes the generic line
+        Taken,          // one of them took it
+        TakenAndAgain,  // taken, and it must be processed once more without reading
+    };
+
     // Back to the state at the start of a run.
     void reset();
-    // Applies every rule to the pair in order; returns true when one of them took it. Sets
-    // reuseFlag when the pair must be processed once more without reading.
-    bool annotate(const GroupPair& pair, ListingWriter& listing, bool& reuseFlag) {
+    // Applies every rule to the pair in order.
+    Outcome annotate(const GroupPair& pair, ListingWriter& listing) {
         const Code code = classify(pair.grpCode);
         // Handles, subclass markers, application groups and owner handles are hidden, and no
         // rule looks at them further. Groups of other codes concern only the value collection
         // of a header variable. Most groups of a drawing are of these kinds and leave here.
-        if (code == Code::Hidden) return true;
-        if (code == Code::Other && getMode != GetMode::Var) return false;
-        return applyRules(code, pair, listing, reuseFlag);
+        if (code == Code::Hidden) return Outcome::Taken;
+        if (code == Code::Other && getMode != GetMode::VariableValues) return Outcome::NotTaken;
+        return applyRules(code, pair, listing);
     }
 
   private:
     friend class PairLane;  // engine/pair_lane.h: lists the usual pairs of each state itself
-    enum class Code { Other, Zero, Two, Nine, Comment, Hidden };
-    enum class GetMode { None, Sec, Var, Tab };
+    // Codes by what they mean to the rules: an entity's or a structure's type ("0"), a name
+    // ("2"), a header variable's name ("9"), a comment, a hidden group, any other.
+    enum class Code { Other, Type, Name, Variable, Comment, Hidden };
+    // What a coming pair is awaited to give (getMode).
+    enum class GetMode { None, SectionName, VariableValues, TableName };
 
     static Code classify(const TextRef& code) {
         if (code.inFile) return Code::Other;
@@ -46,13 +55,13 @@ class StructureAnnotator {
         if (c.size() == 1) {
             switch (c[0]) {
                 case '0':
-                    return Code::Zero;
+                    return Code::Type;
                 case '2':
-                    return Code::Two;
+                    return Code::Name;
                 case '5':
                     return Code::Hidden;
                 case '9':
-                    return Code::Nine;
+                    return Code::Variable;
                 default:
                     return Code::Other;
             }
@@ -62,7 +71,7 @@ class StructureAnnotator {
         if (c == "999") return Code::Comment;
         return Code::Other;
     }
-    bool applyRules(Code code, const GroupPair& pair, ListingWriter& listing, bool& reuseFlag);
+    Outcome applyRules(Code code, const GroupPair& pair, ListingWriter& listing);
     enum class Section { None, Header, Tables, Entities, Blocks, Other };
 
     void setSecName(const TextRef& name);
@@ -75,7 +84,6 @@ class StructureAnnotator {
     std::int32_t varLine = 0;
     Rope varValue;  // a variable of millions of values costs no more memory than a short one
     Rope tblName;
-    bool endSecFlag = false;
 };
 
 }  // namespace dxflist

@@ -219,11 +219,11 @@ char* PairLane::special(Action action, char* to, const CodeEntry& code, std::siz
     const GroupPair pair{TextRef{{trimmed, code.size - 1u}, {}, false, true},
                          TextRef{{value, valueSize}, {}, false, true},
                          static_cast<std::int32_t>(bias_ + static_cast<std::int64_t>(entry))};
-    for (bool reuseFlag = false;;) {
-        if (!annotator_.annotate(pair, listing_, reuseFlag))
+    for (;;) {
+        const StructureAnnotator::Outcome outcome = annotator_.annotate(pair, listing_);
+        if (outcome == StructureAnnotator::Outcome::NotTaken)
             listing_.putGenericLine(pair.codeLine, pair.grpCode, pair.grpValue);
-        if (!reuseFlag) break;
-        reuseFlag = false;
+        if (outcome != StructureAnnotator::Outcome::TakenAndAgain) break;
         pass(entry + 2);
     }
     learnState();
@@ -325,15 +325,15 @@ void PairLane::learnState() {
     set(Code::Hidden, kHide);
     set(Code::Comment, kRules);
     // Other codes matter only as the values of a header variable.
-    set(Code::Other, mode == Mode::Var ? kRules : kGeneric);
+    set(Code::Other, mode == Mode::VariableValues ? kRules : kGeneric);
     // A "2" pair names a section or a table only while a name is awaited; entries in TABLES.
-    set(Code::Two, idle && sec != Section::Tables ? kGeneric : kRules);
+    set(Code::Name, idle && sec != Section::Tables ? kGeneric : kRules);
     // A "9" pair is a header variable's name in HEADER only.
-    set(Code::Nine, idle && sec != Section::Header ? kGeneric : kRules);
+    set(Code::Variable, idle && sec != Section::Header ? kGeneric : kRules);
     // A "0" pair in ENTITIES and BLOCKS is an entity line unless its value is a keyword (see
     // isKeyword): this short way takes 13% off the instructions (100 MB CR LF drawing).
     const bool entities = sec == Section::Entities || sec == Section::Blocks;
-    set(Code::Zero, idle && entities ? kEntity : kRules);
+    set(Code::Type, idle && entities ? kEntity : kRules);
 }
 
 void PairLane::showNumber(std::int64_t number) {

@@ -51,8 +51,10 @@ void listPairs(InputFile& source, std::size_t chunk, ListingWriter& listing, Hos
             }
 
             const GroupPair& pair = reader.pair();
-            if (!annotator.annotate(pair, listing, reuseFlag))
+            const StructureAnnotator::Outcome outcome = annotator.annotate(pair, listing);
+            if (outcome == StructureAnnotator::Outcome::NotTaken)
                 listing.putGenericLine(pair.codeLine, pair.grpCode, pair.grpValue);
+            reuseFlag = outcome == StructureAnnotator::Outcome::TakenAndAgain;
         } catch (const SourceCut&) {
             // A line kept in the file is gone from it: the file was cut short meanwhile, and
             // the listing ends here as at the end of the file, with whole lines.
