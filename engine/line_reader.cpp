@@ -10,9 +10,9 @@ namespace dxflist {
 LineReader::LineReader(InputFile& file, std::size_t chunk)
     : file_(file),
       chunk_(chunk),
-      room_(chunk + kBlock),
-      buffer_(std::make_unique_for_overwrite<char[]>(room_ + chunk + 1 + kBlock)),
-      spare_(std::make_unique_for_overwrite<char[]>(room_ + chunk + 1 + kBlock)) {
+      chunkAt_(chunk + kBlock),
+      buffer_(std::make_unique_for_overwrite<char[]>(chunkAt_ + chunk + 1 + kBlock)),
+      spare_(std::make_unique_for_overwrite<char[]>(chunkAt_ + chunk + 1 + kBlock)) {
     std::memset(buffer_.get(), 0, 1 + kBlock);
     buffer_[0] = '\r';
     resyncCrBits();
@@ -33,9 +33,9 @@ bool LineReader::fill() {
         ahead_.wait();
         got = aheadGot_;
     } else {
-        got = file_.read(spare_.get() + room_, chunk_);
+        got = file_.read(spare_.get() + chunkAt_, chunk_);
     }
-    const std::size_t at = room_ - kept;
+    const std::size_t at = chunkAt_ - kept;
     std::memcpy(spare_.get() + at, buffer_.get() + keep, kept);
     buffer_.swap(spare_);
     ++loads_;
@@ -43,14 +43,14 @@ bool LineReader::fill() {
     bufferStart_ = bufferStart_ + keep - at;
     begin_ = begin_ - keep + at;
     lineStart_ = at + lineStart_ - std::min(lineStart_, keep);
-    end_ = room_ + got;
+    end_ = chunkAt_ + got;
     // The scan stop behind the data, and defined bytes for the reads that go past it.
     buffer_[end_] = '\r';
     std::memset(buffer_.get() + end_ + 1, 0, kBlock);
     resyncCrBits();
     // A whole chunk came: the file likely goes on, so its next chunk is read meanwhile.
     if (got == chunk_) {
-        ahead_.start([this] { aheadGot_ = file_.read(spare_.get() + room_, chunk_); });
+        ahead_.start([this] { aheadGot_ = file_.read(spare_.get() + chunkAt_, chunk_); });
         readingAhead_ = true;
     }
     return got > 0;
@@ -62,12 +62,9 @@ void LineReader::consumeTerminator(std::size_t crIndex) {
     if (buffer_[begin_] == '\n') ++begin_;
 }
 
+// Any line: one that reaches past the buffer, a long one, the last one. The line end is
+// searched for without the block index, which is made again afterwards.
 void LineReader::readLineSlow() {
-    readLineFromScratch();
-    resyncCrBits();
-}
-
-void LineReader::readLineFromScratch() {
     if (atEnd())
         throwFileFailure(
             "ファイルの終わりを越えて読み込もうとしました。", file_.path(),
@@ -82,20 +79,21 @@ void LineReader::readLineFromScratch() {
             const std::size_t crIndex = static_cast<const char*>(cr) - buffer_.get();
             lineSize_ = crIndex - lineStart_;
             consumeTerminator(crIndex);
-            return;
+            break;
         }
         if (end_ - lineStart_ > chunk_) {
             readLongLine();
-            return;
+            break;
         }
         scanFrom = end_ - lineStart_;  // as an offset: fill() may move the line down
         if (!fill()) {
             lineSize_ = end_ - lineStart_;
             begin_ = end_;
-            return;
+            break;
         }
         scanFrom += lineStart_;
     }
+    resyncCrBits();
 }
 
 // A line longer than a chunk streams past: only its place in the file and what the numeric
@@ -110,7 +108,7 @@ void LineReader::readLongLine() {
     for (;;) {
         const void* cr = std::memchr(buffer_.get() + begin_, '\r', end_ - begin_);
         const std::size_t stop = cr ? static_cast<const char*>(cr) - buffer_.get() : end_;
-        summarise(buffer_.get() + begin_, stop - begin_);
+        noteLongLinePiece(buffer_.get() + begin_, stop - begin_);
         if (cr) {
             consumeTerminator(stop);
             return;
@@ -120,7 +118,9 @@ void LineReader::readLongLine() {
     }
 }
 
-void LineReader::summarise(const char* data, std::size_t size) {
+// Takes in a piece of a long line as it streams past: its length, the numeric test, the spaces
+// at both ends.
+void LineReader::noteLongLinePiece(const char* data, std::size_t size) {
     region_.size += size;
     numeric_.feed(data, size);
     std::size_t lead = 0;
@@ -137,12 +137,12 @@ TextRef LineReader::trimmedLine() const {
         std::string_view text(buffer_.get() + lineStart_, lineSize_);
         const std::size_t first = text.find_first_not_of(' ');
         if (first == std::string_view::npos) return {};
-        return TextRef{text.substr(first, text.find_last_not_of(' ') - first + 1), {}, false, true};
+        return TextRef::ofPadded(text.substr(first, text.find_last_not_of(' ') - first + 1));
     }
     if (onlySpacesSoFar_) return {};
     const FileRegion trimmed{region_.offset + leadingSpaces_,
                              region_.size - leadingSpaces_ - trailingSpaces_};
-    return TextRef{{}, trimmed, true, false};
+    return TextRef::inSource(trimmed);
 }
 
 bool LineReader::lineIsNumeric() const {

@@ -59,8 +59,8 @@ class LineReader {
 
     // The line last read; a view stays valid until the next readLine() or atEnd().
     TextRef line() const {
-        if (longLine_) return TextRef{{}, region_, true, false};
-        return TextRef{{buffer_.get() + lineStart_, lineSize_}, {}, false, true};
+        if (longLine_) return TextRef::inSource(region_);
+        return TextRef::ofPadded({buffer_.get() + lineStart_, lineSize_});
     }
     // The line last read without its leading and trailing space bytes.
     TextRef trimmedLine() const;
@@ -95,9 +95,8 @@ class LineReader {
         const char* next = valueCr + 1 + (valueCr[1] == '\n');
         const auto valueSize = static_cast<std::size_t>(valueCr - valueLine);
         if (lead < 0 || next >= base + end_ || valueSize > chunk_) return false;
-        code =
-            TextRef{{codeLine + lead, codeSize - static_cast<std::size_t>(lead)}, {}, false, true};
-        value = TextRef{{valueLine, valueSize}, {}, false, true};
+        code = TextRef::ofPadded({codeLine + lead, codeSize - static_cast<std::size_t>(lead)});
+        value = TextRef::ofPadded({valueLine, valueSize});
         longLine_ = false;
         lineStart_ = static_cast<std::size_t>(valueLine - base);
         lineSize_ = valueSize;
@@ -159,16 +158,23 @@ class LineReader {
         return static_cast<int>(lead);
     }
     void readLineSlow();
-    void readLineFromScratch();
     bool fill();
     void readLongLine();
-    void summarise(const char* data, std::size_t size);
+    void noteLongLinePiece(const char* data, std::size_t size);
     void consumeTerminator(std::size_t crIndex);
 
     InputFile& file_;
     std::size_t chunk_;
-    std::size_t room_;  // where a chunk is read to; the bytes kept from before go below it
-    // room_ and a chunk, a CR behind the data, then room for padded reads of views and blocks
+    // The buffer, from its start:
+    //   [0, chunkAt_)                 room for the bytes kept from the buffer before, the current
+    //                                 line and its terminator, which end at chunkAt_;
+    //   [chunkAt_, end_)              the chunk read last, up to chunk_ bytes;
+    //   end_                          a CR, at which every scan for a line end stops;
+    //   (end_, end_ + kBlock]         zeros, for the reads that go past the data: the block
+    //                                 index reads whole blocks, and a view may be read
+    //                                 kReadPadding bytes from its start (TextRef::padded).
+    static_assert(kBlock >= kReadPadding, "a view's padded read stays within the zeros");
+    std::size_t chunkAt_;
     std::unique_ptr<char[]> buffer_;
     std::unique_ptr<char[]> spare_;  // the other buffer, which the next chunk is read into
     std::size_t begin_ = 0;          // first unread byte

@@ -207,7 +207,7 @@ char* PairLane::special(Action action, char* to, const CodeEntry& code, std::siz
     if (action == kEntity && !isKeyword(value, valueSize)) {
         std::memcpy(to, headStart_, 16);
         to += digits_ + 1;
-        annotator_.tblName.assign(TextRef{{value, valueSize}, {}, false, true});
+        annotator_.tblName.assign(TextRef::ofPadded({value, valueSize}));
         if (valueSize + 2 > kValueMost) return putLongValue(to, value, valueSize);
         copyShort(to, value, valueSize + 2);
         return to + valueSize + 2;
@@ -216,8 +216,8 @@ char* PairLane::special(Action action, char* to, const CodeEntry& code, std::siz
     lent_ = true;
     const char* trimmed = line;
     while (*trimmed == ' ') ++trimmed;
-    const GroupPair pair{TextRef{{trimmed, code.size - 1u}, {}, false, true},
-                         TextRef{{value, valueSize}, {}, false, true},
+    const GroupPair pair{TextRef::ofPadded({trimmed, code.size - 1u}),
+                         TextRef::ofPadded({value, valueSize}),
                          static_cast<std::int32_t>(bias_ + static_cast<std::int64_t>(entry))};
     for (;;) {
         const StructureAnnotator::Outcome outcome = annotator_.annotate(pair, listing_);

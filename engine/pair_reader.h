@@ -118,7 +118,7 @@ class PairReader {
     void keepCode(const TextRef& trimmed) {
         if (trimmed.padded && trimmed.mem.size() <= kReadPadding) {
             std::memcpy(shortCode_, trimmed.mem.data(), kReadPadding);
-            grpCode_ = TextRef{{shortCode_, trimmed.mem.size()}, {}, false, true};
+            grpCode_ = TextRef::ofPadded({shortCode_, trimmed.mem.size()});
         } else {
             keepLongCode(trimmed);
         }

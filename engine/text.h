@@ -52,11 +52,13 @@ struct TextRef {
     // size, so that a short text can be copied as one fixed-size block.
     bool padded = false;
 
-    static TextRef of(std::string_view bytes) {
-        TextRef text;
-        text.mem = bytes;
-        return text;
-    }
+    // Bytes in memory.
+    static TextRef of(std::string_view bytes) { return {bytes, {}, false, false}; }
+    // Bytes in memory that may be read kReadPadding bytes from their start.
+    static TextRef ofPadded(std::string_view bytes) { return {bytes, {}, false, true}; }
+    // Bytes of the source file.
+    static TextRef inSource(const FileRegion& region) { return {{}, region, true, false}; }
+
     bool empty() const { return inFile ? region.size == 0 : mem.empty(); }
     bool is(std::string_view text) const { return !inFile && mem == text; }
 };

@@ -18,11 +18,11 @@ TEST(ListingWriterTest, WritesTheSameBytesWhereverTheBufferEnds) {
     InputFile source(dir / "src.txt");
     // Views into padded storage, as the reader hands them out.
     const std::string storage = std::string("  70,1") + std::string(kReadPadding, '#');
-    const TextRef code{{storage.data() + 2, 2}, {}, false, true};
-    const TextRef value{{storage.data() + 5, 1}, {}, false, true};
-    const TextRef inFile{{}, {10, 26}, true, false};
+    const TextRef code = TextRef::ofPadded({storage.data() + 2, 2});
+    const TextRef value = TextRef::ofPadded({storage.data() + 5, 1});
+    const TextRef inFile = TextRef::inSource({10, 26});
     Rope rope(&source);
-    rope.append(TextRef{{}, {0, 10}, true});
+    rope.append(TextRef::inSource({0, 10}));
     rope.append(std::string_view(" , "));
     rope.append(inFile);
     // Each length's bounds, and numbers of six to ten digits with every digit in every place.
@@ -54,7 +54,7 @@ TEST(ListingWriterTest, WritesTheSameBytesWhereverTheBufferEnds) {
                 out.putGenericLine(n, code, value);
                 out.putGenericLine(1234567, code, inFile);
                 out.putLine(n);
-                out.putLine(n, "a much longer text than the buffer", TextRef{{}, {5, 20}, true});
+                out.putLine(n, "a much longer text than the buffer", TextRef::inSource({5, 20}));
                 out.putLine(n, rope);
                 out.putLine(n, "<", code, ":", value, ">");
             }

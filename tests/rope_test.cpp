@@ -42,7 +42,7 @@ TEST(RopeTest, ReadsBackInOrderWithBoundedMemory) {
                     rope.append(TextRef::of(piece.text));
                     expected += piece.text;
                 } else {
-                    rope.append(TextRef{{}, piece.region, true, false});
+                    rope.append(TextRef::inSource(piece.region));
                     expected += source.substr(piece.region.offset, piece.region.size);
                 }
                 EXPECT_LE(rope.mem().size(), Rope::kInMemory);
