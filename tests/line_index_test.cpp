@@ -52,7 +52,8 @@ TEST(LineIndexTest, FindsTheLineEndsOnEveryPath) {
     for (std::size_t back = 1; back <= 70; ++back) {
         std::string bytes = lineEnds;
         bytes[kIndexWindow - back] = '\r';
-        bytes[kIndexWindow - back + 1] = 'x';
+        // The last CR of the window has the padding's CR behind it: no LF either.
+        if (back > 1) bytes[kIndexWindow - back + 1] = 'x';
         cases.push_back({bytes, 0, kIndexWindow});
     }
     forEachScanPath([&](ScanPath) {
