@@ -1,18 +1,40 @@
 #pragma once
-// Finding one byte value in 64-byte blocks: a bit per byte, so that the places of all line
-// ends of a block come out of one word with countr_zero instead of a scan per line.
+// Bytes taken as words: finding one byte value in 64-byte blocks, a bit per byte, so that the
+// places of all line ends of a block come out of one word with countr_zero instead of a scan
+// per line; and eight bytes as one little-endian word.
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #include <emmintrin.h>
 #define DXFLIST_SSE2 1
 #endif
 
+// For the few small functions of the hot loops that must be inlined where the compiler would not.
+#ifdef __GNUC__
+#define DXFLIST_ALWAYS_INLINE [[gnu::always_inline]] inline
+#else
+#define DXFLIST_ALWAYS_INLINE inline
+#endif
+
 namespace dxflist {
 
 inline constexpr std::size_t kBlock = 64;
+
+// The eight bytes at `bytes` as a word whose lowest byte is the first, on any processor.
+inline std::uint64_t littleEndianWord(const char* bytes) {
+    std::uint64_t word;
+    std::memcpy(&word, bytes, 8);
+    if constexpr (std::endian::native == std::endian::big) {
+        std::uint64_t swapped = 0;
+        for (int b = 0; b < 8; ++b) swapped |= ((word >> (8 * b)) & 0xFF) << (56 - 8 * b);
+        word = swapped;
+    }
+    return word;
+}
 
 // Bit i is set where block[i] == byte, for the kBlock bytes at `block` (any alignment; all of
 // them must be readable). SSE2, which every x86-64 has, tests 16 bytes per compare; elsewhere a

@@ -13,12 +13,6 @@
 namespace dxflist {
 namespace {
 
-#ifdef __GNUC__
-#define DXFLIST_ALWAYS_INLINE [[gnu::always_inline]] inline
-#else
-#define DXFLIST_ALWAYS_INLINE inline
-#endif
-
 // Bit i set where block[i] == byte, eight bytes to a word: a byte that differs from `byte`
 // in no bit is the only one whose high bit survives, and one multiply gathers the eight high
 // bits into a byte. Any processor, any byte order.
@@ -28,14 +22,7 @@ std::uint64_t portableBits(const char* block, char byte) {
     const std::uint64_t pattern = 0x0101010101010101ull * static_cast<unsigned char>(byte);
     std::uint64_t bits = 0;
     for (int i = 0; i < 8; ++i) {
-        std::uint64_t word;
-        std::memcpy(&word, block + 8 * i, 8);
-        if constexpr (std::endian::native == std::endian::big) {
-            std::uint64_t swapped = 0;
-            for (int b = 0; b < 8; ++b) swapped |= ((word >> (8 * b)) & 0xFF) << (56 - 8 * b);
-            word = swapped;
-        }
-        const std::uint64_t diff = word ^ pattern;
+        const std::uint64_t diff = littleEndianWord(block + 8 * i) ^ pattern;
         const std::uint64_t equal = ~(((diff & kLow7) + kLow7) | diff) & kHigh;
         bits |= (((equal >> 7) * 0x0102040810204080ull) >> 56) << (8 * i);
     }
