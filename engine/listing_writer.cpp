@@ -37,16 +37,11 @@ void ListingWriter::putPart(const Rope& text) {
 
 // Any number, also where the buffer has too little room left for the fast way.
 void ListingWriter::putLineNumber(std::uint32_t value) {
-    char digits[11];
-    char* const end = digits + sizeof digits;
-    char* first = end - 1;
-    *first = ':';
-    do {
-        *--first = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    while (end - 1 - first < 6) *--first = '0';
-    bytes_.put(std::string_view(first, static_cast<std::size_t>(end - first)));
+    char text[kReadPadding] = {};  // the digits and the colon; room for a word-wise copy
+    static_assert(line_format::kMostDigits + 1 <= kReadPadding);
+    char* end = line_format::putDigits(text, value);
+    *end++ = line_format::kNumberEnd;
+    bytes_.put(std::string_view(text, static_cast<std::size_t>(end - text)));
 }
 
 }  // namespace dxflist

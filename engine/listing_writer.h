@@ -1,5 +1,5 @@
 #pragma once
-// The listing's lines: each a line number of at least six digits and a colon, then a text, then
+// The listing's lines: each a line number and a colon (engine/line_format.h), then a text, then
 // CR LF; the generic line's text is the gap, the code, a comma and the value.
 
 #include <cstddef>
@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "engine/byte_writer.h"
+#include "engine/line_format.h"
 #include "engine/os_file.h"
 #include "engine/rope.h"
 #include "engine/text.h"
@@ -52,14 +53,14 @@ class ListingWriter {
             to += gap_.size();
             std::memcpy(to, code.mem.data(), kReadPadding);
             to += code.mem.size();
-            *to++ = ',';
+            *to++ = line_format::kCodeEnd;
             std::memcpy(to, value.mem.data(), kReadPadding);
             to += value.mem.size();
             std::memcpy(to, "\r\n", 2);
             bytes_.commitLines(to + 2);
             return;
         }
-        putLine(number, gap_, code, ",", value);
+        putLine(number, gap_, code, std::string_view(&line_format::kCodeEnd, 1), value);
     }
 
     void dropPartialLine() { bytes_.dropPartialLine(); }
@@ -108,8 +109,10 @@ class ListingWriter {
         "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
         "8081828384858687888990919293949596979899";
     // Eight digits from two halves of four, two digits at a time; then a fixed-size copy of
-    // the wanted ones (six, seven or eight) and the colon. Needs kReadPadding bytes of room.
+    // the listed ones (six, seven or eight) and the colon. Needs kReadPadding bytes of room.
+    // The same digits as line_format::putDigits, for numbers below kFastNumbers.
     static char* writeLineNumber(char* to, std::uint32_t value) {
+        static_assert(line_format::kLeastDigits == 6, "the count below starts at six digits");
         const std::uint32_t high = value / 10000;
         const std::uint32_t low = value % 10000;
         char digits[8 + kReadPadding];
@@ -117,7 +120,7 @@ class ListingWriter {
         std::memcpy(digits + 2, kDigitPairs + 2 * (high % 100), 2);
         std::memcpy(digits + 4, kDigitPairs + 2 * (low / 100), 2);
         std::memcpy(digits + 6, kDigitPairs + 2 * (low % 100), 2);
-        digits[8] = ':';
+        digits[8] = line_format::kNumberEnd;
         const std::size_t count = value < 1000000 ? 6 : value < 10000000 ? 7 : 8;
         std::memcpy(to, digits + 8 - count, kReadPadding);
         return to + count + 1;
