@@ -16,30 +16,51 @@ void StructureAnnotator::reset() {
     varLine = 0;
     varValue.clear();
     tblName.clear();
+    updateNeeds();
+}
+
+// What each class of code needs, read off the rules below for the state they leave: the tests
+// hold every entry against applyRules() in every state the rules can reach.
+void StructureAnnotator::updateNeeds() {
+    const bool idle = getMode == GetMode::None;
+    const auto set = [this](Code code, Need need) {
+        needs_[static_cast<std::size_t>(code)] = need;
+    };
+    set(Code::Hidden, Need::Hidden);
+    set(Code::Comment, Need::Rules);
+    // Other codes matter only as the values of a header variable.
+    set(Code::Other, getMode == GetMode::VariableValues ? Need::Rules : Need::Generic);
+    // A "2" pair names a section or a table only while a name is awaited; entries in TABLES.
+    set(Code::Name, idle && secKind_ != Section::Tables ? Need::Generic : Need::Rules);
+    // A "9" pair is a header variable's name in HEADER only.
+    set(Code::Variable, idle && secKind_ != Section::Header ? Need::Generic : Need::Rules);
+    const bool entities = secKind_ == Section::Entities || secKind_ == Section::Blocks;
+    set(Code::Type, idle && entities ? Need::Entity : Need::Rules);
 }
 
 void StructureAnnotator::setSecName(const TextRef& name) {
     secName.assign(name);
     if (secName.empty())
         secKind_ = Section::None;
-    else if (secName.is("HEADER"))
+    else if (secName.is(keyword::kHeader))
         secKind_ = Section::Header;
-    else if (secName.is("TABLES"))
+    else if (secName.is(keyword::kTables))
         secKind_ = Section::Tables;
-    else if (secName.is("ENTITIES"))
+    else if (secName.is(keyword::kEntities))
         secKind_ = Section::Entities;
-    else if (secName.is("BLOCKS"))
+    else if (secName.is(keyword::kBlocks))
         secKind_ = Section::Blocks;
     else
         secKind_ = Section::Other;
 }
 
-// Every rule is tested in turn against the state the rules before it have left; none stops
-// the others. The order matters: see how a section end completes a pending header variable.
+// The order matters: see how a section end completes a pending header variable.
 StructureAnnotator::Outcome StructureAnnotator::applyRules(Code code, const GroupPair& pair,
                                                            ListingWriter& listing) {
     const TextRef& value = pair.grpValue;
     const std::int32_t line = pair.codeLine;
+    const GetMode modeBefore = getMode;
+    const Section sectionBefore = secKind_;
     const bool type = code == Code::Type;
     bool handled = false;
     // A "0"/"ENDSEC" pair, noted by one rule and cleared by a later one in the same pass: it
@@ -53,14 +74,16 @@ StructureAnnotator::Outcome StructureAnnotator::applyRules(Code code, const Grou
         listing.putLine(line, texts_.comment, value);
         handled = true;
     }
+    // Handles, subclass markers, application groups and owner handles are hidden.
+    if (code == Code::Hidden) handled = true;
     // Section start.
-    if (type && value.is("SECTION")) {
+    if (type && value.is(keyword::kSection)) {
         getMode = GetMode::SectionName;
         listing.putLine(line, texts_.sectionStart);
         handled = true;
     }
     // Section end, noted first so that a pending header variable is written before it.
-    if (type && value.is("ENDSEC")) endSecFlag = true;
+    if (type && value.is(keyword::kEndSec)) endSecFlag = true;
     // Section name.
     if (getMode == GetMode::SectionName && secName.empty() && code == Code::Name) {
         getMode = GetMode::None;
@@ -95,20 +118,20 @@ StructureAnnotator::Outcome StructureAnnotator::applyRules(Code code, const Grou
         handled = true;
     }
     // TABLES named after a section start or comment inside a section that has not ended.
-    if (code == Code::Name && getMode == GetMode::SectionName && value.is("TABLES")) {
+    if (code == Code::Name && getMode == GetMode::SectionName && value.is(keyword::kTables)) {
         getMode = GetMode::None;
-        setSecName(TextRef::of("TABLES"));
+        setSecName(TextRef::of(keyword::kTables));
         listing.putLine(line, texts_.tablesSection);
         handled = true;
     }
     // Table start.
-    if (type && secKind_ == Section::Tables && value.is("TABLE")) {
+    if (type && secKind_ == Section::Tables && value.is(keyword::kTable)) {
         getMode = GetMode::TableName;
         listing.putLine(line, texts_.tableStart);
         handled = true;
     }
     // Table end.
-    if (type && secKind_ == Section::Tables && value.is("ENDTAB")) {
+    if (type && secKind_ == Section::Tables && value.is(keyword::kEndTab)) {
         getMode = GetMode::None;
         listing.putLine(line, texts_.tableEnd);
         tblName.clear();
@@ -121,9 +144,10 @@ StructureAnnotator::Outcome StructureAnnotator::applyRules(Code code, const Grou
         listing.putLine(line, "<", tblName, ">", texts_.tableStart);
         handled = true;
     }
-    // Entity and block keywords; BLOCK and ENDBLK stand out.
+    // Entity and block keywords; BLOCK and ENDBLK stand out. A value outside kEntityRunEnds does
+    // nothing else in ENTITIES and BLOCKS (Need::Entity).
     if (type && (secKind_ == Section::Entities || secKind_ == Section::Blocks)) {
-        const bool block = value.is("BLOCK") || value.is("ENDBLK");
+        const bool block = value.is(keyword::kBlock) || value.is(keyword::kEndBlk);
         getMode = GetMode::None;
         tblName.assign(value);
         listing.putLine(line, block ? kBlockPrefix : std::string_view(), value);
@@ -140,14 +164,14 @@ StructureAnnotator::Outcome StructureAnnotator::applyRules(Code code, const Grou
         handled = true;
     }
     // Section end.
-    if (type && value.is("ENDSEC")) {
+    if (type && value.is(keyword::kEndSec)) {
         getMode = GetMode::None;
         setSecName(TextRef{});
         listing.putLine(line, texts_.sectionEnd);
         handled = true;
     }
     // End-of-file marker.
-    if (type && value.is("EOF")) {
+    if (type && value.is(keyword::kEof)) {
         getMode = GetMode::None;
         listing.putLine(line, texts_.fileEnd);
         handled = true;
@@ -157,6 +181,8 @@ StructureAnnotator::Outcome StructureAnnotator::applyRules(Code code, const Grou
         listing.putLine(line, texts_.unhandled, value);
         handled = true;
     }
+    // Most pairs that reach the rules change neither the mode nor the section.
+    if (getMode != modeBefore || secKind_ != sectionBefore) updateNeeds();
     if (!handled) return Outcome::NotTaken;
     return again ? Outcome::TakenAndAgain : Outcome::Taken;
 }

@@ -6,14 +6,9 @@
 #include <cstring>
 #include <string_view>
 
+#include "engine/byte_scan.h"
 #include "engine/failure.h"
 #include "engine/line_index.h"
-
-#ifdef __GNUC__
-#define DXFLIST_LANE_INLINE [[gnu::always_inline]] inline
-#else
-#define DXFLIST_LANE_INLINE inline
-#endif
 
 namespace dxflist {
 namespace {
@@ -21,22 +16,6 @@ namespace {
 // The last code line number the lane gives, so that the count after its pair stays below
 // the limit, which the plain reader reports.
 constexpr std::int32_t kLastLaneCode = 2147483647 - 2;
-// The longest value and CR LF the lane copies itself; longer ones go through the writer.
-constexpr std::size_t kValueMost = 64;
-// The most a pair writes behind the listing's pointer in the lane: the number and the gap
-// (16 bytes), the code and comma (8), the value and its CR LF.
-constexpr std::size_t kPairMost = 16 + 8 + kValueMost;
-
-std::uint64_t littleEndianWord(const char* bytes) {
-    std::uint64_t word;
-    std::memcpy(&word, bytes, 8);
-    if constexpr (std::endian::native == std::endian::big) {
-        std::uint64_t swapped = 0;
-        for (int b = 0; b < 8; ++b) swapped |= ((word >> (8 * b)) & 0xFF) << (56 - 8 * b);
-        word = swapped;
-    }
-    return word;
-}
 
 // The first bytes of a word, by their number.
 constexpr std::uint64_t kFirstBytes[] = {0,
@@ -67,12 +46,21 @@ constexpr std::uint64_t valueKeyOf(std::string_view text) {
     return key;
 }
 
-// The values for which a "0" pair in ENTITIES or BLOCKS is more than an entity line.
-bool isKeyword(const char* value, std::size_t size) {
+// The keys of kEntityRunEnds (engine/annotate.h), each of which fits one.
+constexpr std::array<std::uint64_t, kEntityRunEnds.size()> kEntityRunEndKeys = [] {
+    std::array<std::uint64_t, kEntityRunEnds.size()> keys{};
+    for (std::size_t i = 0; i < keys.size(); ++i) keys[i] = valueKeyOf(kEntityRunEnds[i]);
+    return keys;
+}();
+static_assert(std::ranges::all_of(kEntityRunEnds,
+                                  [](std::string_view end) { return end.size() - 1 < 7; }),
+              "every entity-run end is 1 to 7 bytes");
+
+// Whether a "0" pair's value in ENTITIES or BLOCKS is more than an entity line.
+bool isEntityRunEnd(const char* value, std::size_t size) {
     if (size - 1 >= 7) return false;
     const std::uint64_t key = valueKeyOf(value, size);
-    return key == valueKeyOf("SECTION") || key == valueKeyOf("ENDSEC") ||
-           key == valueKeyOf("EOF") || key == valueKeyOf("BLOCK") || key == valueKeyOf("ENDBLK");
+    return std::ranges::any_of(kEntityRunEndKeys, [key](std::uint64_t end) { return key == end; });
 }
 
 // Two places for each code line, from one multiply: the top byte and the one below it.
@@ -93,10 +81,11 @@ PairLane::PairLane(PairReader& reader, StructureAnnotator& annotator, ListingWri
       annotator_(annotator),
       listing_(listing),
       bytes_(listing.bytes()),
-      rest_(scanPath() != ScanPath::Off && texts.genericGap.size() <= 5 ? 0 : SIZE_MAX),
+      rest_(scanPath() != ScanPath::Off && texts.genericGap.size() <= kGapMost ? 0 : SIZE_MAX),
       gap_(texts.genericGap.size()) {
-    head_[kDigits] = ':';
-    std::memcpy(head_ + kDigits + 1, texts.genericGap.data(), std::min<std::size_t>(gap_, 5));
+    head_[line_format::kMostDigits] = line_format::kNumberEnd;
+    std::memcpy(head_ + line_format::kMostDigits + 1, texts.genericGap.data(),
+                std::min(gap_, kGapMost));
 }
 
 // A try that takes no pair costs more than a plain pass: without the rests, a file with CR
@@ -113,7 +102,7 @@ void PairLane::takePairs(HostServices& host, int& lastSec,
     shown_ = lastSec;
     bias_ = reader_.lineCnt() + 1 - static_cast<std::int64_t>(cursor_);
     if (headNumber_ != reader_.lineCnt() + 1) showNumber(reader_.lineCnt() + 1);
-    learnState();
+    needs_ = annotator_.needs();
     setStop(cursor_);
     passes();
     lastSec = shown_;
@@ -130,27 +119,14 @@ void PairLane::passes() {
     try {
         to = reserve();
         for (;;) {
-            if (entry >= last_) {
-                bias_ += static_cast<std::int64_t>(entry);
-                entry = 0;
-                if (!index(line)) break;
-                setStop(0);
-                if (entry >= last_) break;
-            }
-            const auto codeSize = static_cast<std::size_t>(base_ + ends_[entry] - line);
-            if (codeSize - 1 >= 6) break;
-            const std::uint64_t key = codeKeyOf(line, codeSize);
-            const CodeEntry* code = &codes_[slotOf(key)];
-            if (code->key != key) {
-                code = &codes_[otherSlotOf(key)];
-                if (code->key != key && !(code = learn(key, line, codeSize))) break;
-            }
+            const CodeEntry* code = takes(entry, line);
+            if (!code) break;
             pass(entry);
-            const Action action = actions_[code->kind];
-            if (action == kGeneric) {
-                std::memcpy(to, headStart_, 16);
+            const Need need = needs_[code->kind];
+            if (need == Need::Generic) {
+                std::memcpy(to, headStart_, kHeadCopy);
                 to += genericHead_;
-                std::memcpy(to, code->text, 8);
+                std::memcpy(to, code->text, kCodeCopy);
                 to += code->size;
                 // The value and its CR LF straight from the input.
                 const char* value = base_ + ends_[entry] + 2;
@@ -161,13 +137,10 @@ void PairLane::passes() {
                 } else {
                     to = putLongValue(to, value, size - 2);
                 }
-            } else if (action != kHide) {
-                to = special(action, to, *code, entry);
+            } else if (need != Need::Hidden) {
+                to = special(need, to, *code, entry);
             }
-            if (head_[kDigits - 1] < '8')
-                head_[kDigits - 1] = static_cast<char>(head_[kDigits - 1] + 2);
-            else
-                carryNumber();
+            advanceNumber();
             entry += 2;
             line = base_ + ends_[entry - 1] + 2;
             if (to > limit_) {
@@ -187,8 +160,34 @@ void PairLane::passes() {
     leave(to, entry, line);
 }
 
+// The code of the pair whose code line begins at `line` and ends at entry `entry`, when the
+// lane takes that pair; null when the plain reader must. The lane takes a pair whose two lines
+// end in CR LF within an indexed window of the buffer, with a byte of the buffer behind them
+// (so that the source is not at end), below the stop (the line count stays far from its
+// limit), and whose code line is 1 to kCodeLineMost bytes of spaces, one to five digits and
+// spaces. A pair beyond the window indexes the next one from `line` first, which moves `entry`.
+DXFLIST_ALWAYS_INLINE const PairLane::CodeEntry* PairLane::takes(std::size_t& entry,
+                                                                 const char* line) {
+    if (entry >= last_) {
+        bias_ += static_cast<std::int64_t>(entry);
+        entry = 0;
+        if (!index(line)) return nullptr;
+        setStop(0);
+        if (entry >= last_) return nullptr;
+    }
+    const auto codeSize = static_cast<std::size_t>(base_ + ends_[entry] - line);
+    if (codeSize - 1 >= kCodeLineMost) return nullptr;
+    const std::uint64_t key = codeKeyOf(line, codeSize);
+    const CodeEntry* code = &codes_[slotOf(key)];
+    if (code->key != key) {
+        code = &codes_[otherSlotOf(key)];
+        if (code->key != key) code = learn(key, line, codeSize);
+    }
+    return code;
+}
+
 // The progress check and the host's events, as every pass of the run's loop begins.
-DXFLIST_LANE_INLINE void PairLane::pass(std::size_t entry) {
+DXFLIST_ALWAYS_INLINE void PairLane::pass(std::size_t entry) {
     if (host_->currentSecond() != shown_) showProgress(entry);
     host_->doEvents();
 }
@@ -200,14 +199,14 @@ void PairLane::showProgress(std::size_t entry) {
 }
 
 // An entity line, or the rules for a pair that needs them.
-char* PairLane::special(Action action, char* to, const CodeEntry& code, std::size_t entry) {
+char* PairLane::special(Need need, char* to, const CodeEntry& code, std::size_t entry) {
     const char* line = lineStartAt(entry);
     const char* value = base_ + ends_[entry] + 2;
     const auto valueSize = static_cast<std::size_t>(ends_[entry + 1] - ends_[entry] - 2);
-    if (action == kEntity && !isKeyword(value, valueSize)) {
-        std::memcpy(to, headStart_, 16);
+    if (need == Need::Entity && !isEntityRunEnd(value, valueSize)) {
+        std::memcpy(to, headStart_, kHeadCopy);
         to += digits_ + 1;
-        annotator_.tblName.assign(TextRef::ofPadded({value, valueSize}));
+        annotator_.enterEntity(TextRef::ofPadded({value, valueSize}));
         if (valueSize + 2 > kValueMost) return putLongValue(to, value, valueSize);
         copyShort(to, value, valueSize + 2);
         return to + valueSize + 2;
@@ -226,7 +225,7 @@ char* PairLane::special(Action action, char* to, const CodeEntry& code, std::siz
         if (outcome != StructureAnnotator::Outcome::TakenAndAgain) break;
         pass(entry + 2);
     }
-    learnState();
+    needs_ = annotator_.needs();
     return reserve();
 }
 
@@ -304,60 +303,44 @@ const PairLane::CodeEntry* PairLane::learn(std::uint64_t key, const char* line, 
     entry.key = key;
     std::memset(entry.text, 0, sizeof entry.text);
     std::memcpy(entry.text, code.data(), code.size());
-    entry.text[code.size()] = ',';
+    entry.text[code.size()] = line_format::kCodeEnd;
     const auto kind = static_cast<unsigned>(StructureAnnotator::classify(TextRef::of(code)));
     entry.size = static_cast<std::uint8_t>(code.size() + 1);
     entry.kind = static_cast<std::uint8_t>(kind);
     return &entry;
 }
 
-// What each class of pair needs in the annotation's state, read off the rules.
-void PairLane::learnState() {
-    using Code = StructureAnnotator::Code;
-    using Mode = StructureAnnotator::GetMode;
-    using Section = StructureAnnotator::Section;
-    const Mode mode = annotator_.getMode;
-    const Section sec = annotator_.secKind_;
-    const bool idle = mode == Mode::None;
-    const auto set = [&](Code code, Action action) {
-        actions_[static_cast<std::size_t>(code)] = action;
-    };
-    set(Code::Hidden, kHide);
-    set(Code::Comment, kRules);
-    // Other codes matter only as the values of a header variable.
-    set(Code::Other, mode == Mode::VariableValues ? kRules : kGeneric);
-    // A "2" pair names a section or a table only while a name is awaited; entries in TABLES.
-    set(Code::Name, idle && sec != Section::Tables ? kGeneric : kRules);
-    // A "9" pair is a header variable's name in HEADER only.
-    set(Code::Variable, idle && sec != Section::Header ? kGeneric : kRules);
-    // A "0" pair in ENTITIES and BLOCKS is an entity line unless its value is a keyword (see
-    // isKeyword): this short way takes 13% off the instructions (100 MB CR LF drawing).
-    const bool entities = sec == Section::Entities || sec == Section::Blocks;
-    set(Code::Type, idle && entities ? kEntity : kRules);
+// The number of the next pair's code line: two more. The usual step changes the last digit.
+DXFLIST_ALWAYS_INLINE void PairLane::advanceNumber() {
+    char& units = head_[line_format::kMostDigits - 1];
+    if (units < '8')
+        units = static_cast<char>(units + 2);
+    else
+        carryNumber();
 }
 
 void PairLane::showNumber(std::int64_t number) {
     auto value = static_cast<std::uint64_t>(number);
-    for (std::size_t i = kDigits; i-- > 0; value /= 10)
+    for (std::size_t i = line_format::kMostDigits; i-- > 0; value /= 10)
         head_[i] = static_cast<char>('0' + value % 10);
-    std::size_t first = 0;
-    while (first < kDigits - 6 && head_[first] == '0') ++first;
-    setHead(kDigits - first);
+    setHead(line_format::listedDigits(static_cast<std::uint32_t>(number)));
     headNumber_ = number;
 }
 
-// The number after a units digit of 8 or 9 goes up by two.
+// The number after a units digit of 8 or 9 goes up by two; a carry into a digit not yet
+// listed lists it from now on.
 void PairLane::carryNumber() {
-    head_[kDigits - 1] = static_cast<char>(head_[kDigits - 1] - 8);
-    std::size_t i = kDigits - 2;
+    head_[line_format::kMostDigits - 1] =
+        static_cast<char>(head_[line_format::kMostDigits - 1] - 8);
+    std::size_t i = line_format::kMostDigits - 2;
     while (head_[i] == '9') head_[i--] = '0';
     ++head_[i];
-    if (kDigits - i > digits_) setHead(kDigits - i);
+    if (line_format::kMostDigits - i > digits_) setHead(line_format::kMostDigits - i);
 }
 
 void PairLane::setHead(std::size_t digits) {
     digits_ = digits;
-    headStart_ = head_ + kDigits - digits;
+    headStart_ = head_ + line_format::kMostDigits - digits;
     genericHead_ = digits + 1 + gap_;
 }
 

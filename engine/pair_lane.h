@@ -6,6 +6,21 @@
 // alone: 53% fewer instructions (first 10 MB of the 100 MB CR LF drawing, AVX2), and on the
 // whole drawing 35% less CPU time and 31% less wall time (AVX-512; AVX2: 22% and 23%; medians
 // of 21).
+//
+// What a change to the lane must keep (the tests compare it with the plain reader on every
+// scan path, so a broken promise shows as a listing or a host call that differs):
+// - The same listing bytes and the same host calls, in the same order, as the plain reader.
+// - pass() before each pair: the progress check and the host's events, as every pass of the
+//   run's loop begins, also before a pair processed once more for the rules (reuseFlag).
+// - The number text goes up by two a pair (a code line and a value line), and shows the
+//   digits line_format lists (engine/line_format.h).
+// - At most kPairMost bytes written past `to` for one pair: room is checked once a pair.
+// - commitLines() only at a line end, so that a failure keeps whole lines.
+// - The annotator's answer (StructureAnnotator::needs) read again after any call into it that
+//   may change its state: the lane keeps no copy of the rules or of their state.
+// - leave() on every way out, a throw included: the reader, the line count and the listing
+//   then stand where the plain reader goes on.
+// - takes() alone says whether the lane takes the pair ahead.
 
 #include <array>
 #include <cstddef>
@@ -14,6 +29,7 @@
 
 #include "engine/annotate.h"
 #include "engine/host.h"
+#include "engine/line_format.h"
 #include "engine/line_index.h"
 #include "engine/listing_texts.h"
 #include "engine/listing_writer.h"
@@ -30,13 +46,10 @@ class PairLane {
 
     // Makes passes of the run's loop for the pairs ahead, each in the loop's order: the
     // progress check (showProgress(the line count, the bytes read) when the second is not
-    // lastSec), the host's
-    // events, the pair, its annotation or generic line, and a re-processing pass where the rules
-    // ask for one. Returns before the pass of the first pair it does not take, with the reader and
-    // its line count where that pass goes on. It takes a pair whose code line is 1 to 6
-    // bytes of spaces and up to five digits, whose two lines end in CR LF, and behind which
-    // the buffer holds at least one more byte, while the line count stays far from its limit.
-    // After tries that took no pair it makes no pass for a while (rest_).
+    // lastSec), the host's events, the pair, its annotation or generic line, and a
+    // re-processing pass where the rules ask for one. Returns before the pass of the first pair
+    // it does not take (see takes()), with the reader and its line count where that pass goes
+    // on. After tries that took no pair it makes no pass for a while (rest_).
     void run(HostServices& host, int& lastSec,
              const std::function<void(std::int32_t, std::uint64_t)>& showProgress) {
         if (rest_ != 0) {
@@ -47,8 +60,7 @@ class PairLane {
     }
 
   private:
-    // What a pair needs, by the class of its code, in the annotation's current state.
-    enum Action : std::uint8_t { kGeneric, kHide, kEntity, kRules };
+    using Need = StructureAnnotator::Need;
     // A code line seen before, by its bytes and CR LF: its code trimmed and a comma, the
     // length of these, and the code's class. Text, length and class are copied as one word.
     struct CodeEntry {
@@ -57,13 +69,31 @@ class PairLane {
         std::uint8_t size = 0;
         std::uint8_t kind = 0;  // StructureAnnotator::Code
     };
+    // The longest code line the lane takes: with its CR LF it is one word (codeKeyOf).
+    static constexpr std::size_t kCodeLineMost = 6;
+    // The bytes of a CodeEntry's text copied per pair (the size and class behind it are
+    // overwritten by the value).
+    static constexpr std::size_t kCodeCopy = 8;
+    static_assert(sizeof CodeEntry::text + 2 == kCodeCopy, "the copy ends within the entry");
+    // The head, the next pair's number as text: kMostDigits digits zero-filled, the colon and
+    // the generic gap, copied as one block of kHeadCopy bytes; the listed digits begin at
+    // headStart_. The gap may have at most kGapMost bytes (the lane stays off otherwise).
+    static constexpr std::size_t kHeadCopy = 16;
+    static constexpr std::size_t kGapMost = kHeadCopy - line_format::kMostDigits - 1;
+    static_assert(kGapMost >= 4, "two ideographic spaces in code page 932 fit the head");
+    // The longest value and CR LF the lane copies itself; longer ones go through the writer.
+    static constexpr std::size_t kValueMost = 64;
+    // The most a pair writes past the listing's pointer in the lane: the head, the code and
+    // comma, the value and its CR LF.
+    static constexpr std::size_t kPairMost = kHeadCopy + kCodeCopy + kValueMost;
 
     void takePairs(HostServices& host, int& lastSec,
                    const std::function<void(std::int32_t, std::uint64_t)>& showProgress);
     void passes();
+    const CodeEntry* takes(std::size_t& entry, const char* line);
     void pass(std::size_t entry);
     void showProgress(std::size_t entry);
-    char* special(Action action, char* to, const CodeEntry& code, std::size_t entry);
+    char* special(Need need, char* to, const CodeEntry& code, std::size_t entry);
     char* putLongValue(char* to, const char* value, std::size_t size);
     char* reserve();
     void leave(char* to, std::size_t entry, const char* line);
@@ -74,7 +104,7 @@ class PairLane {
         return entry == 0 ? base_ : base_ + ends_[entry - 1] + 2;
     }
     const CodeEntry* learn(std::uint64_t key, const char* line, std::size_t size);
-    void learnState();
+    void advanceNumber();
     void showNumber(std::int64_t number);
     void carryNumber();
     void setHead(std::size_t digits);
@@ -106,16 +136,15 @@ class PairLane {
     std::size_t last_ = 0;                     // stop_ - 1, or 0
 
     std::array<CodeEntry, 256> codes_{};
-    std::array<Action, 6> actions_{};  // by StructureAnnotator::Code
+    // The annotator's answer, by code class, as it gave it after the last call into it: a
+    // copy at hand is one load a pair less than asking it each time.
+    StructureAnnotator::Needs needs_{};
 
-    // The next pair's line number as text: ten digits, ":", the generic gap; the shown part
-    // begins at headStart_.
-    static constexpr std::size_t kDigits = 10;
     char head_[32] = {};
-    std::size_t digits_ = 0;
+    std::size_t digits_ = 0;  // the number's listed digits
     std::size_t gap_;
     const char* headStart_ = head_;
-    std::size_t genericHead_ = 0;  // the number, ":" and the gap
+    std::size_t genericHead_ = 0;  // the listed digits, the colon and the gap
     std::int64_t headNumber_ = -1;
 
     std::array<std::uint16_t, kIndexEntries> ends_;

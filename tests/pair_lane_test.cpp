@@ -141,6 +141,53 @@ std::string listFrom(std::int32_t lineCnt, const TempDir& dir) {
     return readFile(dir / "out.txt") + failure;
 }
 
+// A line number gains a digit at 1,000,000, 10,000,000, 100,000,000 and 1,000,000,000: lines of
+// every kind written across each crossing (generic lines, entity and block lines, hidden groups,
+// header variables and section lines, written by the lane and by the rules) list the same
+// numbers on every scan path as the plain reader does, and as a plain decimal formatter does.
+TEST(PairLaneTest, ListsEveryDigitCrossingOnEveryPath) {
+    std::vector<std::pair<std::string, std::string>> pairs = {
+        {"  0", "SECTION"}, {"  2", "HEADER"},  {"  9", "$V"},    {" 10", "1"},
+        {"  0", "ENDSEC"},  {"  0", "SECTION"}, {"  2", "BLOCKS"}};
+    for (int i = 0; i < 40; ++i)
+        for (const auto& pair : std::initializer_list<std::pair<const char*, const char*>>{
+                 {"  0", i % 5 ? "LINE" : "BLOCK"}, {"  5", "1F"}, {"  8", "0"}, {" 10", "1.5"}})
+            pairs.emplace_back(pair.first, pair.second);
+    pairs.insert(pairs.end(), {{"  0", "ENDSEC"}, {"  0", "EOF"}});
+    std::string dxf;
+    for (const auto& [code, value] : pairs) dxf += crlf({code, value});
+    TempDir dir;
+    writeFile(dir / "in.dxf", dxf);
+    const std::string gap = utf8ToCp932("　　");
+    for (const std::int32_t crossing : {1'000'000, 10'000'000, 100'000'000, 1'000'000'000}) {
+        SCOPED_TRACE(crossing);
+        const std::int32_t start = crossing - 97;
+        const auto number = [&](std::size_t pair, int line = 1) {
+            char text[32];
+            std::snprintf(text, sizeof text, "%06lld:",
+                          static_cast<long long>(start) + 2 * static_cast<long long>(pair) + line);
+            return std::string(text);
+        };
+        std::string expected =
+            listing({number(0) + "セクションの始まり", number(1) + "HEADER セクション",
+                     number(2) + "$V=1", number(4) + "セクションの終わり",
+                     number(5) + "セクションの始まり", number(6) + "BLOCKS セクション"});
+        for (std::size_t p = 7; p + 2 < pairs.size(); ++p) {
+            const auto& [code, value] = pairs[p];
+            if (code == "  0")
+                expected += number(p) + (value == "BLOCK" ? " --------------------      " : "") +
+                            value + "\r\n";
+            else if (code != "  5")
+                expected += number(p) + gap + code.substr(code.find_first_not_of(' ')) + "," +
+                            value + "\r\n";
+        }
+        expected += listing({number(pairs.size() - 2) + "ENDSEC",
+                             number(pairs.size() - 2) + "セクションの終わり",
+                             number(pairs.size() - 1, 2) + "終端検出[EOF] - グループ値読み込み時"});
+        forEachScanPath([&](ScanPath) { EXPECT_EQ(listFrom(start, dir), expected); });
+    }
+}
+
 // Near the line count's limit the lane leaves the pairs to the plain reader, which fails
 // where the count would pass it.
 TEST(PairLaneTest, LeavesTheLastLinesBeforeTheLimitToThePlainReader) {
