@@ -13,8 +13,9 @@ namespace dxflist {
 // The listing: "output.txt" in the application folder.
 std::filesystem::path listingPath(const AppInfo& app);
 
-// Lists selFn into listingPath(): reads it as group pairs, annotates each, shows the progress
-// in the caption and lets the host run its events once per pass. Failures are thrown.
+// Lists selFn (the path of the chosen drawing) into listingPath(): reads it as group pairs,
+// annotates each, shows the progress in the caption and lets the host run its events once per
+// pass. Failures are thrown.
 void subDXFver(const std::filesystem::path& selFn, HostServices& host, const AppInfo& app);
 
 }  // namespace dxflist

@@ -26,9 +26,12 @@ class HostServices {
     virtual ~HostServices() = default;
     // Shows the UTF-8 text as the main window's caption.
     virtual void setCaption(std::string_view utf8) = 0;
-    // Lets pending window events (menu commands included) run, then returns.
+    // Lets pending window events (menu commands included) run, then returns; or throws, ending
+    // the run, when one of them ended the program (the window's Exit answered Yes throws its
+    // ProgramEnd here). A run holds nothing across it that its unwinding does not release.
     virtual void doEvents() = 0;
-    // Shows a modal box under the application title and returns the button pressed.
+    // Shows a modal box under the application title and returns the button pressed; throws
+    // instead (ProgramEnd in the window) when the program is ending and no box may open.
     virtual int msgBox(std::string_view utf8, MsgBoxStyle style) = 0;
     // The second of the minute (0-59) of the current time of day.
     virtual int currentSecond() = 0;
@@ -43,11 +46,11 @@ class HostServices {
 struct AppInfo {
     std::string EXEName;         // base name of the executable, without extension
     std::filesystem::path Path;  // the folder that holds the executable
-    std::uint16_t Major = 0;
+    std::uint16_t Major = 0;     // the version: Major.Minor.Revision
     std::uint16_t Minor = 0;
     std::uint16_t Revision = 0;
-    std::string CompanyName;
-    std::string Comments;
+    std::string CompanyName;      // the version record's strings, shown by the Version box
+    std::string Comments;         // (the empty ones are left out there)
     std::string FileDescription;
     std::string LegalCopyright;
     std::string ProductName;

@@ -11,7 +11,6 @@
 
 #include "engine/byte_scan.h"
 #include "engine/byte_writer.h"
-#include "engine/dxflist.h"
 #include "engine/failure.h"
 #include "engine/line_reader.h"
 #include "engine/os_file.h"
@@ -125,10 +124,11 @@ bool writeCrLfCopy(InputFile& in, std::size_t chunk, ByteWriter& out, HostServic
 // which cannot be created there either, already exists and may be written: otherwise the run
 // would fail having emptied the old copy.
 std::optional<OutputFile> openInPlace(const std::filesystem::path& copy,
-                                      const std::filesystem::path& selFn, const AppInfo& app) {
-    if (sameFile(copy, selFn) || sameFile(copy, listingPath(app))) return std::nullopt;
+                                      const std::filesystem::path& selFn,
+                                      const std::filesystem::path& listing) {
+    if (sameFile(copy, selFn) || sameFile(copy, listing)) return std::nullopt;
     try {
-        if (!OutputFile::openExisting(listingPath(app))) return std::nullopt;
+        if (!OutputFile::openExisting(listing)) return std::nullopt;
         OutputFile file = OutputFile::openToRewrite(copy);
         file.truncate();
         return file;
@@ -150,7 +150,8 @@ std::filesystem::path copyPath(const AppInfo& app) {
     return app.Path / "unix.dxf";
 }
 
-PreparedSource prepareLineEnds(const std::filesystem::path& selFn, HostServices& host,
+PreparedSource prepareLineEnds(const std::filesystem::path& selFn,
+                               const std::filesystem::path& listing, HostServices& host,
                                const AppInfo& app) {
     auto chosen = std::make_unique<InputFile>(selFn);
     if (!firstLineHasLf(*chosen)) return {std::move(chosen), false};
@@ -165,7 +166,7 @@ PreparedSource prepareLineEnds(const std::filesystem::path& selFn, HostServices&
         replacement.emplace(copy);
     } catch (const FileFailure& failure) {
         if (!isAccessDenied(failure.osError())) throw;
-        inPlace = openInPlace(copy, selFn, app);
+        inPlace = openInPlace(copy, selFn, listing);
         if (!inPlace) throw;
     }
     const bool endedAtCr = [&] {

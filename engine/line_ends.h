@@ -24,7 +24,9 @@ struct PreparedSource {
 
 // Looks at selFn's first line and makes the copy where it has LF characters (telling the user
 // through the host's message box before returning). An empty file fails: it has no first line.
-PreparedSource prepareLineEnds(const std::filesystem::path& selFn, HostServices& host,
+// `listing` is the run's listing, which the copy must never be written through.
+PreparedSource prepareLineEnds(const std::filesystem::path& selFn,
+                               const std::filesystem::path& listing, HostServices& host,
                                const AppInfo& app);
 
 }  // namespace dxflist

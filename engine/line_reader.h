@@ -78,8 +78,9 @@ class LineReader {
     // buffer, so that neither line leaves the source at end. Sets `code` to the code without
     // its spaces and `value` to the value line, views into the buffer that stay valid until
     // the next read. Returns false, having read nothing, for any other pair. One check for
-    // the end instead of three, and no copy of the code: 53% less CPU time and 35% fewer
-    // instructions than reading the pair line by line (100 MB CR LF drawing).
+    // the end instead of three, and no copy of the code: against reading the pair line by
+    // line, 35% fewer instructions (callgrind, the plain reader alone, first 10 MB of the
+    // 100 MB CR LF drawing) and 53% less CPU time (the whole drawing).
     bool readUsualPair(TextRef& code, TextRef& value) {
         const char* base = buffer_.get();
         std::size_t block = blockStart_;

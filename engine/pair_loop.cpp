@@ -29,8 +29,8 @@ void listPairs(InputFile& source, std::size_t chunk, ListingWriter& listing, Hos
     StructureAnnotator annotator(texts, source);
     annotator.reset();
     PairLane lane(reader, annotator, listing, texts);
-    bool reuseFlag = false;
-    int lastSec = 0;
+    bool reuseFlag = false;  // the rules want the current pair processed once more, unread
+    int lastSec = 0;         // the second of the minute when the progress was last shown
     for (;;) {
         try {
             if (!reuseFlag) lane.run(host, lastSec, showProgress);

@@ -14,9 +14,9 @@ namespace dxflist {
 
 // One group: its code (trimmed), its value (as read) and the line number of its code line.
 struct GroupPair {
-    TextRef grpCode;
-    TextRef grpValue;
-    std::int32_t codeLine = 0;
+    TextRef grpCode;             // the code line without its spaces at both ends
+    TextRef grpValue;            // the value line exactly as read
+    std::int32_t codeLine = 0;   // the number of the code line, as the reader counts lines
 };
 
 // What reading a pair met: the pair, or the end of the file, which the listing reports where it
@@ -83,6 +83,7 @@ class PairReader {
     // was written field by field and read back in wider words, which stalls store
     // forwarding: handing out the pair itself took 30% off the CPU time.
     const GroupPair& pair() const { return pair_; }
+    // The lines consumed as codes and values so far (lineCnt).
     std::int32_t lineCnt() const { return lineCnt_.value(); }
     std::uint64_t bytesRead() const { return lines_.consumed(); }
     // For the fast lane (engine/pair_lane.h): the lines it reads, and the count it reached.

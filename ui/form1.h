@@ -23,6 +23,8 @@ wxString fromUtf8(std::string_view utf8);
 // unwinds the run, which closes its files, and the program then ends.
 struct ProgramEnd {};
 
+// The program's only window (Form1): the menu with Open, Exit and Version, the caption that shows
+// a run's progress, and the HostServices the run asks of its window.
 class Form1 : public wxFrame, public HostServices {
   public:
     Form1();
@@ -39,18 +41,18 @@ class Form1 : public wxFrame, public HostServices {
     void setProgressUnknown() override;
 
   private:
-    void Form_Load();
-    void Form_Close(wxCloseEvent& event);
-    void mnuFileOpen_Click(wxCommandEvent& event);
-    void mnuFileExit_Click(wxCommandEvent& event);
-    void mnuHelpVer_Click(wxCommandEvent& event);
-    void Form_DropFiles(wxDropFilesEvent& event);
+    void Form_Load();                                // the caption: the executable's name
+    void Form_Close(wxCloseEvent& event);            // the window closed through its frame
+    void mnuFileOpen_Click(wxCommandEvent& event);   // File > Open: choose a drawing, list it
+    void mnuFileExit_Click(wxCommandEvent& event);   // File > Exit: asks, then ends the program
+    void mnuHelpVer_Click(wxCommandEvent& event);    // Help > Version: the version box
+    void Form_DropFiles(wxDropFilesEvent& event);    // files dropped on the window
     void openLater(const std::vector<std::filesystem::path>& files);
     void openDropped(const std::vector<std::filesystem::path>& files);
     void listFile(const std::filesystem::path& selFn, const AppInfo& app);
     void endProgram();
 
-    wxFileDialog CommonDialog1;
+    wxFileDialog CommonDialog1;  // the open-file dialog, kept with its folder between uses
     bool running_ = false;  // a listing run is in progress
     // The end has begun (Exit answered Yes, or the window closed): no command runs any more and
     // a run in progress stops at its next pass. The window is deleted only at idle time, so

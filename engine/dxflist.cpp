@@ -69,8 +69,8 @@ void listDrawing(const std::filesystem::path& selFn, HostServices& host, const A
     const std::filesystem::path listingFile = listingPath(app);
     refuseListingAsSource(selFn, listingFile);
     // Whether this run may work in the folder is settled before anything is written: a second
-    // run in the same folder (another copy of the program, the batch driver) stops here, having
-    // made no copy and shown no box.
+    // run in the same folder (another copy of the program, the batch driver) stops here with one
+    // box, having made no copy.
     const FolderLock folder(app.Path);
     if (!folder.taken()) anotherRunIsWriting(listingFile);
     // An existing listing is locked right away too; a new one is created only once the source
@@ -79,7 +79,7 @@ void listDrawing(const std::filesystem::path& selFn, HostServices& host, const A
     if (listingOut) lockListing(*listingOut);
 
     // The source is open before the listing is: if it cannot be opened, no listing is created.
-    const PreparedSource prepared = prepareLineEnds(selFn, host, app);
+    const PreparedSource prepared = prepareLineEnds(selFn, listingFile, host, app);
     if (prepared.isCopy) refuseListingAsCopy(prepared.source->path(), listingFile);
     InputFile& source = *prepared.source;
     if (!listingOut) {
