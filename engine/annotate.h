@@ -46,6 +46,7 @@ class StructureAnnotator {
     // subclass markers "100", application groups "102", owner handles "330"), any other.
     enum class Code : std::uint8_t { Other, Type, Name, Variable, Comment, Hidden };
     static constexpr std::size_t kCodes = 6;
+    static_assert(static_cast<std::size_t>(Code::Hidden) + 1 == kCodes, "a Need for every Code");
     // What a coming pair is awaited to give (getMode).
     enum class GetMode : std::uint8_t { None, SectionName, VariableValues, TableName };
     // The section being read (secName), recognised once when it is set.
