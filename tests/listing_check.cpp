@@ -16,7 +16,13 @@ std::vector<std::string_view> linesOf(std::string_view bytes) {
     return lines;
 }
 
+bool isBinaryDxf(std::string_view bytes) {
+    return bytes.starts_with(std::string_view("AutoCAD Binary DXF\r\n\x1a", 22));
+}
+
 std::string listingFault(std::string_view listing, std::string_view input) {
+    // A binary DXF's numbers are listed as text that is not in the file.
+    const bool binary = isBinaryDxf(input);
     // The input's lines as the reader splits them, for a quick "is this in the input"; other
     // texts, the empty one too, are searched for in the whole input.
     const std::vector<std::string_view> inputLines = linesOf(input);
@@ -53,7 +59,7 @@ std::string listingFault(std::string_view listing, std::string_view input) {
         const std::string_view code = group.substr(0, comma);
         const bool hidden = code == "5" || code == "100" || code == "102" || code == "330";
         if (comma != std::string_view::npos && comma > 0 && !hidden &&
-            inInput(group.substr(comma + 1)))
+            (binary || inInput(group.substr(comma + 1))))
             continue;
         // Lines that begin with a value as read (an entity keyword, a section name, a header
         // variable) look like generic lines when the value does; then it is in the input.
