@@ -5,6 +5,7 @@
 #include <bit>
 #include <charconv>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 
 #include "engine/failure.h"
@@ -67,19 +68,26 @@ BinaryReader::BinaryReader(InputFile& source, std::size_t chunk)
     detectCodeWidth();
 }
 
-// The format itself says which width its codes have: every DXF begins with a group of code 0
-// (SECTION, or EOF), and a two-byte code 0 is two NULs where a one-byte code 0 is followed by
-// the first byte of its value, which is no NUL. (The version is in $ACADVER too, but that may
-// be missing or far into the file.)
+// The format itself says which width its codes have: a DXF begins with a group of code 0
+// (SECTION, or EOF), or with a comment (999). Two-byte codes begin 00 00 or E7 03; one-byte codes
+// begin 00 and the first byte of a string, which is no NUL, or with the escape before 999. No
+// other DXF code looks like these in the other width. (The version is in $ACADVER too, but that
+// may be missing or far into the file.)
 void BinaryReader::detectCodeWidth() {
-    if (have(2) && byteAt(begin_) == 0) {
-        twoByteCodes_ = byteAt(begin_ + 1) == 0;
-        return;
-    }
+    const auto startsWith = [this](std::initializer_list<unsigned char> bytes) {
+        if (!have(bytes.size())) return false;
+        std::size_t at = begin_;
+        for (const unsigned char byte : bytes)
+            if (byteAt(at++) != byte) return false;
+        return true;
+    };
+    if (startsWith({0, 0}) || startsWith({0xe7, 0x03})) return;
+    twoByteCodes_ = false;
+    if ((startsWith({0}) && have(2)) || startsWith({kEscape, 0xe7, 0x03})) return;
     throwFileFailure(
         "バイナリ DXF のグループコードの形式がわからないため、一覧を作れません。", source_.path(),
-        "先頭の見出し（AutoCAD Binary DXF）の後が、コード 0 のグループ（2 バイトのコードなら 00 "
-        "00、1 バイトのコードなら 00 と値）で始まっていません。");
+        "先頭の見出し（AutoCAD Binary DXF）の後が、コード 0 かコード 999 のグループで始まってい"
+        "ません（2 バイトのコードなら 00 00 か E7 03、1 バイトのコードなら 00 と値か FF E7 03）。");
 }
 
 PairRead BinaryReader::next() {

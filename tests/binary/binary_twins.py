@@ -150,7 +150,7 @@ def every_numeric_code():
     def text(code, value):
         return group(code, value.encode() + b"\x00")
 
-    body = b"".join([text(0, "SECTION"), text(2, "HEADER"), text(9, "$ACADVER"),
+    body = b"".join([text(999, "a comment first"), text(0, "SECTION"), text(2, "HEADER"), text(9, "$ACADVER"),
                      text(1, "AC1032"), text(0, "ENDSEC"), text(0, "SECTION"),
                      text(2, "ENTITIES"), text(0, "LINE")])
     for code in range(1072):
@@ -173,6 +173,10 @@ def main():
              if p.read_bytes().startswith(SENTINEL)]
     files += list(made_binaries())
     files.append(("every numeric code", every_numeric_code()))
+    comment = work / "comment_first.dxf"
+    comment.write_bytes(SENTINEL + b"\xff\xe7\x03a comment first\x00\x00SECTION\x00\x02ENTITIES\x00"
+                        b"\x00LINE\x00\x0a" + struct.pack("<d", 0.25) + b"\x00ENDSEC\x00\x00EOF\x00")
+    files.append(("a comment first", comment))
     for name, path in files:
         data = path.read_bytes()
         gs, one_byte = groups(data)
@@ -194,7 +198,7 @@ def main():
 
     start = SENTINEL + b"\x00\x00SECTION\x00\x02\x00ENTITIES\x00"
     for name, data, reason in [
-        ("no code 0 first", SENTINEL + b"\x02\x00HEADER\x00", "グループコードの形式"),
+        ("neither code 0 nor 999 first", SENTINEL + b"\x02\x00HEADER\x00", "グループコードの形式"),
         ("only the sentinel", SENTINEL, "グループコードの形式"),
         ("code 150, no DXF code", start + b"\x96\x00abc\x00", "グループコード 150"),
         ("code 65535", start + b"\xff\xff\x00", "グループコード 65535"),
