@@ -94,17 +94,19 @@ PairRead BinaryReader::next() {
     valueInBuffer_ = false;
     const std::uint64_t codeAt = bytesRead();
     const unsigned code = readCode();
-    if (binaryTypeOf(code) == BinaryType::Unknown) unknownCode(code, codeAt);
+    const BinaryType type = binaryTypeOf(code);
+    if (type == BinaryType::Unknown) unknownCode(code, codeAt);
     codeLine_ = lineCnt_.next();
-    pair_.grpCode = TextRef::ofPadded({kCodeTexts.text[code], kCodeTexts.size[code]});
+    // Codes and values in memory are always padded: only their views change.
+    pair_.grpCode.mem = {kCodeTexts.text[code], kCodeTexts.size[code]};
     // A value cut off by the end of the file: the twin's last line is this code line.
-    if (!readValue(code))
+    if (!readValue(type, code))
         return PairRead::kNoPair | PairRead::kEndAtCodeLine | PairRead::kEndAtCountedCodeLine;
     lineCnt_.next();
     pair_.codeLine = codeLine_;
     const bool end = atEnd();
     // Made after the end check, which may have moved the buffer.
-    if (valueInBuffer_) pair_.grpValue = TextRef::ofPadded({buffer_.get() + valueAt_, valueSize_});
+    if (valueInBuffer_) setValue({buffer_.get() + valueAt_, valueSize_});
     return end ? PairRead::kNoPair | PairRead::kEndAtValueLine : 0;
 }
 
@@ -120,51 +122,56 @@ unsigned BinaryReader::readCode() {
     return byteAt(at) | unsigned{byteAt(at + 1)} << 8;
 }
 
-// Reads the value of `code`; false when the file ends within it.
-bool BinaryReader::readValue(unsigned code) {
+// A little-endian number of kSize bytes.
+template <std::size_t kSize>
+bool BinaryReader::readFixed(std::uint64_t& bits) {
+    if (!have(kSize)) return false;
+    bits = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(&bits, buffer_.get() + begin_, kSize);
+    } else {
+        for (std::size_t i = kSize; i-- > 0;) bits = bits << 8 | byteAt(begin_ + i);
+    }
+    begin_ += kSize;
+    return true;
+}
+
+// Reads the value of `code`, of `type`; false when the file ends within it.
+bool BinaryReader::readValue(BinaryType type, unsigned code) {
     std::uint64_t bits = 0;
     std::size_t size = 0;
-    switch (binaryTypeOf(code)) {
+    switch (type) {
         case BinaryType::String:
             readString(code);
             return true;
         case BinaryType::Chunk:
             return readChunk();
         case BinaryType::Double:
-            if (!readFixed(8, bits)) return false;
+            if (!readFixed<8>(bits)) return false;
             size =
                 static_cast<std::size_t>(formatDouble(std::bit_cast<double>(bits), text_) - text_);
             break;
         case BinaryType::Int16:
-            if (!readFixed(2, bits)) return false;
+            if (!readFixed<2>(bits)) return false;
             size = formatInteger(static_cast<std::int16_t>(bits), text_);
             break;
         case BinaryType::Int32:
-            if (!readFixed(4, bits)) return false;
+            if (!readFixed<4>(bits)) return false;
             size = formatInteger(static_cast<std::int32_t>(bits), text_);
             break;
         case BinaryType::Int64:
-            if (!readFixed(8, bits)) return false;
+            if (!readFixed<8>(bits)) return false;
             size = formatInteger(static_cast<std::int64_t>(bits), text_);
             break;
         case BinaryType::Bool:
             // The byte as it is: 0 or 1 in any file that keeps to the format.
-            if (!readFixed(1, bits)) return false;
+            if (!readFixed<1>(bits)) return false;
             size = formatInteger(static_cast<unsigned>(bits), text_);
             break;
         case BinaryType::Unknown:
             break;
     }
-    pair_.grpValue = TextRef::ofPadded({text_, size});
-    return true;
-}
-
-// A little-endian number of `size` bytes.
-bool BinaryReader::readFixed(std::size_t size, std::uint64_t& bits) {
-    if (!have(size)) return false;
-    bits = 0;
-    for (std::size_t i = size; i-- > 0;) bits = bits << 8 | byteAt(begin_ + i);
-    begin_ += size;
+    setValue({text_, size});
     return true;
 }
 
@@ -181,23 +188,39 @@ bool BinaryReader::readChunk() {
 }
 
 void BinaryReader::readString(unsigned code) {
+    // Most strings are short: their NUL is looked for a word at a time before memchr is asked.
+    if constexpr (std::endian::native == std::endian::little) {
+        const char* from = buffer_.get() + begin_;
+        const std::size_t unread = end_ - begin_;
+        for (std::size_t at = 0; at < 16 && at < unread; at += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, from + at, 8);  // within the buffer's slack behind its end
+            const std::uint64_t nuls = (word - 0x0101010101010101) & ~word & 0x8080808080808080;
+            if (nuls == 0) continue;
+            const std::size_t size = at + static_cast<std::size_t>(std::countr_zero(nuls)) / 8;
+            if (size >= unread) break;  // a NUL behind the bytes read
+            return takeString(size);
+        }
+    }
     const std::uint64_t at = bytesRead();
     std::size_t scanned = 0;  // bytes from begin_ on that hold no NUL
     for (;;) {
         const char* from = buffer_.get() + begin_;
         const void* nul = std::memchr(from + scanned, 0, end_ - begin_ - scanned);
-        if (nul) {
-            valueInBuffer_ = true;
-            valueAt_ = begin_;
-            valueSize_ = static_cast<std::size_t>(static_cast<const char*>(nul) - from);
-            begin_ += valueSize_ + 1;
-            pair_.grpValue = TextRef::ofPadded({from, valueSize_});
-            return;
-        }
+        if (nul) return takeString(static_cast<std::size_t>(static_cast<const char*>(nul) - from));
         scanned = end_ - begin_;
         if (scanned >= chunk_) return readLongString(code);
         if (!fill(scanned + 1)) unendedString(code, at);
     }
+}
+
+// Takes the string of `size` bytes at begin_, and its NUL.
+void BinaryReader::takeString(std::size_t size) {
+    valueInBuffer_ = true;
+    valueAt_ = begin_;
+    valueSize_ = size;
+    setValue({buffer_.get() + begin_, size});
+    begin_ += size + 1;
 }
 
 // A string longer than a chunk stays in the file: its region is found chunk by chunk.
@@ -210,6 +233,7 @@ void BinaryReader::readLongString(unsigned code) {
         if (const void* nul = std::memchr(from, 0, end_ - begin_)) {
             begin_ += static_cast<std::size_t>(static_cast<const char*>(nul) - from);
             pair_.grpValue = TextRef::inSource({at, bytesRead() - at});
+            longValue_ = true;
             ++begin_;
             return;
         }

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string_view>
 
 #include "engine/binary_values.h"
 #include "engine/line_reader.h"
@@ -61,11 +62,21 @@ class BinaryReader {
     bool fill(std::size_t need);
     void detectCodeWidth();
     unsigned readCode();
-    bool readValue(unsigned code);
-    bool readFixed(std::size_t size, std::uint64_t& bits);
+    bool readValue(BinaryType type, unsigned code);
+    template <std::size_t kSize>
+    bool readFixed(std::uint64_t& bits);
     bool readChunk();
     void readString(unsigned code);
+    void takeString(std::size_t size);
     void readLongString(unsigned code);
+    // The value in memory, padded: only the view changes, but after a value left in the file.
+    void setValue(std::string_view value) {
+        if (longValue_) {
+            longValue_ = false;
+            pair_.grpValue = TextRef::ofPadded({});
+        }
+        pair_.grpValue.mem = value;
+    }
     [[noreturn]] void unknownCode(unsigned code, std::uint64_t at) const;
     [[noreturn]] void unendedString(unsigned code, std::uint64_t at) const;
 
@@ -87,7 +98,8 @@ class BinaryReader {
 
     LineCounter lineCnt_;
     std::int32_t codeLine_ = 0;
-    GroupPair pair_;
+    GroupPair pair_{TextRef::ofPadded({}), TextRef::ofPadded({}), 0};
+    bool longValue_ = false;  // pair_.grpValue is a region of the file
 };
 
 }  // namespace dxflist
