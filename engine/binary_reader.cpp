@@ -260,16 +260,16 @@ bool BinaryReader::fill(std::size_t need) {
 }
 
 void BinaryReader::unknownCode(unsigned code, std::uint64_t at) const {
-    throwFileFailure("バイナリ DXF に DXF にないグループコードがあるため、一覧を作れません。",
-                     source_.path(),
-                     std::to_string(at) + " バイト目のグループコード " + std::to_string(code) +
-                         " は DXF にないコードなので、その値の長さがわかりません。");
+    throwFileFailure(
+        "バイナリ DXF に DXF にないグループコードがあるため、一覧を作れません。", source_.path(),
+        "先頭から " + std::to_string(at) + " バイトの位置のグループコード " + std::to_string(code) +
+            " は DXF にないコードなので、その値の長さがわかりません。");
 }
 
 void BinaryReader::unendedString(unsigned code, std::uint64_t at) const {
     throwFileFailure("バイナリ DXF の文字列の値が終わらないまま、ファイルが終わっています。",
                      source_.path(),
-                     std::to_string(at) + " バイト目から始まるグループコード " +
+                     "先頭から " + std::to_string(at) + " バイトの位置で始まるグループコード " +
                          std::to_string(code) + " の値に、終わりを示す NUL バイトがありません。");
 }
 
