@@ -84,8 +84,8 @@ void listPairs(InputFile& source, std::size_t chunk, ListingWriter& listing, Hos
 }
 
 void listBinaryPairs(InputFile& source, std::size_t chunk, ListingWriter& listing,
-                     HostServices& host, const ShowProgress& showProgress) {
-    listPairsWith<BinaryReader>(source, chunk, listing, host, showProgress, 0);
+                     HostServices& host, const ShowProgress& showProgress, std::int32_t lineCnt) {
+    listPairsWith<BinaryReader>(source, chunk, listing, host, showProgress, lineCnt);
 }
 
 }  // namespace dxflist

@@ -7,6 +7,8 @@
 #include <limits>
 
 #include "engine/binary_values.h"
+#include "engine/listing_texts.h"
+#include "engine/pair_loop.h"
 #include "test_support.h"
 
 namespace dxflist::test {
@@ -106,6 +108,30 @@ TEST(BinaryReaderTest, ValuesOfEachTypeAsTheirTwinHasThem) {
                                      std::to_string(row.code) + "," + row.value + "\r\n" +
                                      utf8ToCp932("000006:終端検出[EOF] - グループ値読み込み時\r\n");
         EXPECT_TRUE(listed == expected) << row.code << " " << row.value << ":\n" << listed;
+    }
+}
+
+// Lines are counted as in the twin, and past 2,147,483,647 the run fails: the five groups here
+// take ten lines.
+TEST(BinaryReaderTest, FailsWhereTheLineCountWouldPassItsLimit) {
+    using namespace std::string_literals;
+    TempDir dir;
+    writeFile(dir / "in.dxf",
+              binaryDxf(group(2, "ENTITIES\0"s) + group(0, "LINE\0"s) + group(8, "0\0"s)));
+    for (const auto& [before, fails] : {std::pair{1, true}, {9, true}, {10, false}}) {
+        InputFile source(dir / "in.dxf");
+        std::string failure;
+        try {
+            ListingWriter listing(OutputFile(dir / "out.txt"), ByteWriter::kDefaultBuffer, source,
+                                  listingTexts().genericGap);
+            FakeHost host;
+            listBinaryPairs(
+                source, LineReader::kDefaultChunk, listing, host,
+                [](std::int32_t, std::uint64_t) {}, 2147483647 - before);
+        } catch (const Failure& e) {
+            failure = e.what();
+        }
+        EXPECT_EQ(failure.find("2,147,483,647") != std::string::npos, fails) << before << failure;
     }
 }
 
