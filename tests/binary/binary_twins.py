@@ -191,10 +191,12 @@ def main():
     (work / "long.dxf").write_bytes(SENTINEL + long + b"\x00\x00ENDSEC\x00\x00EOF\x00")
     gs, _ = groups((work / "long.dxf").read_bytes())
     same_as_twin("30 MB string value", work / "long.dxf", twin(gs))
-    rss = subprocess.run(["/usr/bin/time", "-f", "%M", str(batch), str(work / "long.dxf"),
-                          str(work / "bin")], capture_output=True, text=True, errors="replace")
-    kib = int(rss.stderr.split()[-1])
-    check(f"30 MB string value in {kib // 1024} MiB", kib < 10 * 1024, f"{kib} KiB")
+    # The sanitizers' own memory is no measure of the program's.
+    if not os.environ.get("DXFLIST_SANITIZED"):
+        rss = subprocess.run(["/usr/bin/time", "-f", "%M", str(batch), str(work / "long.dxf"),
+                              str(work / "bin")], capture_output=True, text=True, errors="replace")
+        kib = int(rss.stderr.split()[-1])
+        check(f"30 MB string value in {kib // 1024} MiB", kib < 10 * 1024, f"{kib} KiB")
 
     start = SENTINEL + b"\x00\x00SECTION\x00\x02\x00ENTITIES\x00"
     for name, data, reason in [
