@@ -5,6 +5,7 @@
 #include <string>
 #include <system_error>
 
+#include "engine/binary_reader.h"
 #include "engine/dxflist.h"
 #include "engine/failure.h"
 #include "engine/listing_texts.h"
@@ -95,7 +96,10 @@ void listDrawing(const std::filesystem::path& selFn, HostServices& host, const A
         host.setCaption(progressCaption(app, lineCnt));
         host.setProgress(bytesRead, source.size());
     };
-    listPairs(source, chunk, listing, host, showProgress);
+    if (hasBinarySentinel(source))
+        listBinaryPairs(source, chunk, listing, host, showProgress);
+    else
+        listPairs(source, chunk, listing, host, showProgress);
     listing.finish();
     host.setCaption(app.EXEName);
 }

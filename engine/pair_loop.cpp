@@ -1,6 +1,9 @@
 #include "engine/pair_loop.h"
 
+#include <type_traits>
+
 #include "engine/annotate.h"
+#include "engine/binary_reader.h"
 #include "engine/failure.h"
 #include "engine/listing_texts.h"
 #include "engine/pair_lane.h"
@@ -17,18 +20,24 @@ void putEndReports(const PairRead& read, std::int32_t codeLine, ListingWriter& l
     if (read.met(PairRead::kEndAtValueLine)) listing.putLine(codeLine + 1, texts.endAtValueLine);
 }
 
-}  // namespace
+// Binary groups have no fast lane: each pass takes one pair.
+struct NoLane {
+    NoLane(BinaryReader&, StructureAnnotator&, ListingWriter&, const ListingTexts&) {}
+    void run(HostServices&, int&, const ShowProgress&) {}
+};
 
+// The loop over either reader: text lines (PairReader, with its fast lane) or binary groups.
 // The reader is the loop's own: known outside it, it would be loaded again after every call of
 // the host (9% more instructions when the plain reader takes every pair).
-void listPairs(InputFile& source, std::size_t chunk, ListingWriter& listing, HostServices& host,
-               const ShowProgress& showProgress, std::int32_t lineCnt) {
+template <class Reader>
+void listPairsWith(InputFile& source, std::size_t chunk, ListingWriter& listing, HostServices& host,
+                   const ShowProgress& showProgress, std::int32_t lineCnt) {
     const ListingTexts& texts = listingTexts();
-    PairReader reader(source, chunk);
+    Reader reader(source, chunk);
     reader.setLineCnt(lineCnt);
     StructureAnnotator annotator(texts, source);
-    annotator.reset();
-    PairLane lane(reader, annotator, listing, texts);
+    std::conditional_t<std::is_same_v<Reader, PairReader>, PairLane, NoLane> lane(reader, annotator,
+                                                                                  listing, texts);
     bool reuseFlag = false;  // the rules want the current pair processed once more, unread
     int lastSec = 0;         // the second of the minute when the progress was last shown
     for (;;) {
@@ -64,6 +73,18 @@ void listPairs(InputFile& source, std::size_t chunk, ListingWriter& listing, Hos
         }
         if (reader.atEnd()) break;
     }
+}
+
+}  // namespace
+
+void listPairs(InputFile& source, std::size_t chunk, ListingWriter& listing, HostServices& host,
+               const ShowProgress& showProgress, std::int32_t lineCnt) {
+    listPairsWith<PairReader>(source, chunk, listing, host, showProgress, lineCnt);
+}
+
+void listBinaryPairs(InputFile& source, std::size_t chunk, ListingWriter& listing,
+                     HostServices& host, const ShowProgress& showProgress, std::int32_t lineCnt) {
+    listPairsWith<BinaryReader>(source, chunk, listing, host, showProgress, lineCnt);
 }
 
 }  // namespace dxflist

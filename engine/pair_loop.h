@@ -21,4 +21,10 @@ using ShowProgress = std::function<void(std::int32_t lineCnt, std::uint64_t byte
 void listPairs(InputFile& source, std::size_t chunk, ListingWriter& listing, HostServices& host,
                const ShowProgress& showProgress, std::int32_t lineCnt = 0);
 
+// The same for a binary DXF (engine/binary_reader.h), read from its start: its groups are
+// listed as the pairs of its ASCII twin.
+void listBinaryPairs(InputFile& source, std::size_t chunk, ListingWriter& listing,
+                     HostServices& host, const ShowProgress& showProgress,
+                     std::int32_t lineCnt = 0);
+
 }  // namespace dxflist

@@ -11,9 +11,10 @@ set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config libgtest-dev googletest
           libwxgtk3.2-dev wx3.2-i18n fonts-ipafont-gothic librsvg2-bin)
 if [[ "${1:-}" == "--test" ]]; then
-    # libgtk-3-dev: the drag source the drag-and-drop test drags files from.
+    # libgtk-3-dev: the drag source the drag-and-drop test drags files from. python3-ezdxf: the
+    # independent reader that binary DXF is held against.
     packages+=(clang libclang-rt-14-dev xvfb xauth xdotool openbox x11-utils imagemagick
-               locales util-linux procps time inotify-tools libgtk-3-dev)
+               locales util-linux procps time inotify-tools libgtk-3-dev python3-ezdxf)
 fi
 
 if [[ "${1:-}" == "--package" ]]; then

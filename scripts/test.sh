@@ -27,6 +27,6 @@ rm -rf build/fuzz/corpus && mkdir -p build/fuzz/corpus build/fuzz/artifacts
 build/fuzz/tests/fuzz/dxflist_fuzzer -max_total_time="${DXFLIST_FUZZ_SECONDS:-60}" \
     -max_len=16384 -timeout=20 -rss_limit_mb=2048 -print_final_stats=1 \
     -dict=tests/fuzz/dxf.dict -artifact_prefix=build/fuzz/artifacts/ \
-    build/fuzz/corpus tests/corpus/public tests/fuzz/crashers
+    build/fuzz/corpus tests/corpus/public tests/corpus/odd tests/fuzz/crashers
 
 echo "All tests passed."

@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Times build/dxflist-batch on the binary twin of the benchmark's 100 MB drawing against its I/O
+# floor (dd reading the binary file and writing a file as large as its listing), beside the
+# CR LF drawing it was made from, and checks the targets: within 1.5 times the floor, under
+# 10 MiB.
+#   bench/binary_bench.sh BUILD_DIR [RUNS]
+# Prints medians of RUNS interleaved runs (default 5) of wall and CPU time. Exit status 0 only
+# when every target is met.
+set -euo pipefail
+
+build=$(cd "${1:?usage: binary_bench.sh BUILD_DIR [RUNS]}" && pwd)
+runs=${2:-5}
+source_dir=$(cd "$(dirname "$0")/.." && pwd)
+data=$build/bench-data
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir "$work/app"
+
+text=$("$source_dir/tests/big_file.sh" "$build/bench/dxflist-gen-bench" "$data" 100 crlf)
+binary=$data/big100-bin.dxf
+if [[ ! -s $binary || $text -nt $binary || $build/bench/dxflist-binary-twin -nt $binary ]]; then
+    "$build/bench/dxflist-binary-twin" "$text" "$binary.part"
+    mv "$binary.part" "$binary"
+fi
+
+median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+# "wall_us cpu_us" of a command (cpu: user + system), after the earlier runs' files are written.
+timed() {
+    local TIMEFORMAT='%3R %3U %3S' t
+    sync
+    t=$( { time "$@" >/dev/null 2>&1; } 2>&1)
+    awk '{printf "%d %d\n", $1 * 1e6, ($2 + $3) * 1e6}' <<<"$t"
+}
+run_engine() { /usr/bin/time -f %M -o "$work/rss" "$build/dxflist-batch" "$1" "$work/app"; }
+run_floor() {
+    dd if="$1" of=/dev/null bs=1M status=none
+    dd if=/dev/zero of="$work/floor-listing" bs=1M count="$2" iflag=count_bytes status=none
+}
+
+run_engine "$binary"
+listing_bytes=$(stat -c %s "$work/app/output.txt")
+be=() bc=() fe=() fc=() te=() tc=() rss=()
+for ((i = 0; i < runs; i++)); do
+    read -r w c < <(timed run_engine "$binary"); be+=("$w") bc+=("$c") rss+=("$(cat "$work/rss")")
+    read -r w c < <(timed run_floor "$binary" "$listing_bytes"); fe+=("$w") fc+=("$c")
+    read -r w c < <(timed run_engine "$text"); te+=("$w") tc+=("$c")
+done
+m() { printf '%s\n' "$@" | median; }
+bin_us=$(m "${be[@]}") floor_us=$(m "${fe[@]}") text_us=$(m "${te[@]}")
+peak_kib=$(printf '%s\n' "${rss[@]}" | sort -n | tail -1)
+printf '%-13s %9s %9s %8s\n' file wall_s cpu_s floor_x
+awk -v w="$bin_us" -v c="$(m "${bc[@]}")" -v f="$floor_us" \
+    'BEGIN {printf "%-13s %9.3f %9.3f %8.2f\n", "big100-bin", w/1e6, c/1e6, w/f}'
+awk -v w="$floor_us" -v c="$(m "${fc[@]}")" 'BEGIN {printf "%-13s %9.3f %9.3f\n", "floor", w/1e6, c/1e6}'
+awk -v w="$text_us" -v c="$(m "${tc[@]}")" 'BEGIN {printf "%-13s %9.3f %9.3f\n", "big100-crlf", w/1e6, c/1e6}'
+echo "($runs interleaved runs; medians; binary file $(stat -c %s "$binary") bytes, listing" \
+    "$listing_bytes bytes; load average $(cut -d' ' -f1-3 /proc/loadavg))"
+
+failed=0
+check() {  # description, value, limit
+    if awk -v v="$2" -v l="$3" 'BEGIN {exit !(v <= l)}'; then
+        printf 'met     %s: %s <= %s\n' "$1" "$2" "$3"
+    else
+        printf 'MISSED  %s: %s > %s\n' "$1" "$2" "$3"
+        failed=1
+    fi
+}
+check "100 MB binary twin, engine / floor" "$(awk -v a="$bin_us" -v b="$floor_us" 'BEGIN {printf "%.2f", a / b}')" 1.5
+check "100 MB binary twin, peak memory in MiB, under" "$(awk -v k="$peak_kib" 'BEGIN {printf "%.1f", k / 1024}')" 9.99
+exit "$failed"

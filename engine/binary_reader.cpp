@@ -1,0 +1,276 @@
+#include "engine/binary_reader.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <charconv>
+#include <cstring>
+#include <initializer_list>
+#include <string>
+
+#include "engine/failure.h"
+
+namespace dxflist {
+namespace {
+
+constexpr char kSentinel[] = "AutoCAD Binary DXF\r\n\x1a";  // and the NUL that ends the literal
+static_assert(sizeof kSentinel == BinaryReader::kSentinelSize);
+
+// Every code's decimal text, each with read padding behind it.
+struct CodeTexts {
+    char text[kBinaryCodeEnd][kReadPadding] = {};
+    unsigned char size[kBinaryCodeEnd] = {};
+};
+
+constexpr CodeTexts kCodeTexts = [] {
+    CodeTexts texts;
+    for (unsigned code = 0; code < kBinaryCodeEnd; ++code) {
+        char digits[4];
+        unsigned count = 0;
+        unsigned rest = code;
+        do {
+            digits[count++] = static_cast<char>('0' + rest % 10);
+            rest /= 10;
+        } while (rest != 0);
+        for (unsigned i = 0; i < count; ++i) texts.text[code][i] = digits[count - 1 - i];
+        texts.size[code] = static_cast<unsigned char>(count);
+    }
+    return texts;
+}();
+
+template <class Integer>
+std::size_t formatInteger(Integer value, char* to) {
+    return static_cast<std::size_t>(std::to_chars(to, to + 24, value).ptr - to);
+}
+
+}  // namespace
+
+bool hasBinarySentinel(InputFile& source) {
+    char start[BinaryReader::kSentinelSize];
+    std::size_t got = 0;
+    while (got < sizeof start) {
+        const std::size_t more = source.read(start + got, sizeof start - got);
+        if (more == 0) break;
+        got += more;
+    }
+    source.rewind();
+    return got == sizeof start && std::memcmp(start, kSentinel, sizeof start) == 0;
+}
+
+BinaryReader::BinaryReader(InputFile& source, std::size_t chunk)
+    : source_(source),
+      chunk_(chunk),
+      buffer_(std::make_unique<char[]>(chunk + kSlack + kReadPadding)),
+      lineCnt_(source.path()) {
+    source_.rewind();
+    // A file cut short since its sentinel was seen is read from its start, and refused.
+    if (have(kSentinelSize)) begin_ = kSentinelSize;
+    detectCodeWidth();
+}
+
+// The format itself says which width its codes have: a DXF begins with a group of code 0
+// (SECTION, or EOF), or with a comment (999). Two-byte codes begin 00 00 or E7 03; one-byte codes
+// begin 00 and the first byte of a string, which is no NUL, or with the escape before 999. No
+// other DXF code looks like these in the other width. (The version is in $ACADVER too, but that
+// may be missing or far into the file.)
+void BinaryReader::detectCodeWidth() {
+    const auto startsWith = [this](std::initializer_list<unsigned char> bytes) {
+        if (!have(bytes.size())) return false;
+        std::size_t at = begin_;
+        for (const unsigned char byte : bytes)
+            if (byteAt(at++) != byte) return false;
+        return true;
+    };
+    if (startsWith({0, 0}) || startsWith({0xe7, 0x03})) return;
+    twoByteCodes_ = false;
+    if ((startsWith({0}) && have(2)) || startsWith({kEscape, 0xe7, 0x03})) return;
+    throwFileFailure(
+        "バイナリ DXF のグループコードの形式がわからないため、一覧を作れません。", source_.path(),
+        "先頭の見出し（AutoCAD Binary DXF）の後が、コード 0 かコード 999 のグループで始まってい"
+        "ません（2 バイトのコードなら 00 00 か E7 03、1 バイトのコードなら 00 と値か FF E7 03）。");
+}
+
+PairRead BinaryReader::next() {
+    valueInBuffer_ = false;
+    const std::uint64_t codeAt = bytesRead();
+    const unsigned code = readCode();
+    const BinaryType type = binaryTypeOf(code);
+    if (type == BinaryType::Unknown) unknownCode(code, codeAt);
+    codeLine_ = lineCnt_.next();
+    // Codes and values in memory are always padded: only their views change.
+    pair_.grpCode.mem = {kCodeTexts.text[code], kCodeTexts.size[code]};
+    // A value cut off by the end of the file: the twin's last line is this code line.
+    if (!readValue(type, code))
+        return PairRead::kNoPair | PairRead::kEndAtCodeLine | PairRead::kEndAtCountedCodeLine;
+    lineCnt_.next();
+    pair_.codeLine = codeLine_;
+    const bool end = atEnd();
+    // Made after the end check, which may have moved the buffer.
+    if (valueInBuffer_) setValue({buffer_.get() + valueAt_, valueSize_});
+    return end ? PairRead::kNoPair | PairRead::kEndAtValueLine : 0;
+}
+
+// atEnd() has seen the whole code in the buffer.
+unsigned BinaryReader::readCode() {
+    const unsigned first = byteAt(begin_);
+    if (!twoByteCodes_ && first != kEscape) {
+        begin_ += 1;
+        return first;
+    }
+    const std::size_t at = begin_ + (twoByteCodes_ ? 0 : 1);
+    begin_ = at + 2;
+    return byteAt(at) | unsigned{byteAt(at + 1)} << 8;
+}
+
+// A little-endian number of kSize bytes.
+template <std::size_t kSize>
+bool BinaryReader::readFixed(std::uint64_t& bits) {
+    if (!have(kSize)) return false;
+    bits = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(&bits, buffer_.get() + begin_, kSize);
+    } else {
+        for (std::size_t i = kSize; i-- > 0;) bits = bits << 8 | byteAt(begin_ + i);
+    }
+    begin_ += kSize;
+    return true;
+}
+
+// Reads the value of `code`, of `type`; false when the file ends within it.
+bool BinaryReader::readValue(BinaryType type, unsigned code) {
+    std::uint64_t bits = 0;
+    std::size_t size = 0;
+    switch (type) {
+        case BinaryType::String:
+            readString(code);
+            return true;
+        case BinaryType::Chunk:
+            return readChunk();
+        case BinaryType::Double:
+            if (!readFixed<8>(bits)) return false;
+            size =
+                static_cast<std::size_t>(formatDouble(std::bit_cast<double>(bits), text_) - text_);
+            break;
+        case BinaryType::Int16:
+            if (!readFixed<2>(bits)) return false;
+            size = formatInteger(static_cast<std::int16_t>(bits), text_);
+            break;
+        case BinaryType::Int32:
+            if (!readFixed<4>(bits)) return false;
+            size = formatInteger(static_cast<std::int32_t>(bits), text_);
+            break;
+        case BinaryType::Int64:
+            if (!readFixed<8>(bits)) return false;
+            size = formatInteger(static_cast<std::int64_t>(bits), text_);
+            break;
+        case BinaryType::Bool:
+            // The byte as it is: 0 or 1 in any file that keeps to the format.
+            if (!readFixed<1>(bits)) return false;
+            size = formatInteger(static_cast<unsigned>(bits), text_);
+            break;
+        case BinaryType::Unknown:
+            break;
+    }
+    setValue({text_, size});
+    return true;
+}
+
+// A binary chunk: its length byte, then its bytes, listed as hex digits.
+bool BinaryReader::readChunk() {
+    if (!have(1)) return false;
+    const std::size_t size = byteAt(begin_);
+    if (!have(1 + size)) return false;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(buffer_.get() + begin_ + 1);
+    pair_.grpValue =
+        TextRef::ofPadded({text_, static_cast<std::size_t>(formatHex(bytes, size, text_) - text_)});
+    begin_ += 1 + size;
+    return true;
+}
+
+void BinaryReader::readString(unsigned code) {
+    // Most strings are short: their NUL is looked for a word at a time before memchr is asked.
+    if constexpr (std::endian::native == std::endian::little) {
+        const char* from = buffer_.get() + begin_;
+        const std::size_t unread = end_ - begin_;
+        for (std::size_t at = 0; at < 16 && at < unread; at += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, from + at, 8);  // within the buffer's slack behind its end
+            const std::uint64_t nuls = (word - 0x0101010101010101) & ~word & 0x8080808080808080;
+            if (nuls == 0) continue;
+            const std::size_t size = at + static_cast<std::size_t>(std::countr_zero(nuls)) / 8;
+            if (size >= unread) break;  // a NUL behind the bytes read
+            return takeString(size);
+        }
+    }
+    const std::uint64_t at = bytesRead();
+    std::size_t scanned = 0;  // bytes from begin_ on that hold no NUL
+    for (;;) {
+        const char* from = buffer_.get() + begin_;
+        const void* nul = std::memchr(from + scanned, 0, end_ - begin_ - scanned);
+        if (nul) return takeString(static_cast<std::size_t>(static_cast<const char*>(nul) - from));
+        scanned = end_ - begin_;
+        if (scanned >= chunk_) return readLongString(code);
+        if (!fill(scanned + 1)) unendedString(code, at);
+    }
+}
+
+// Takes the string of `size` bytes at begin_, and its NUL.
+void BinaryReader::takeString(std::size_t size) {
+    valueInBuffer_ = true;
+    valueAt_ = begin_;
+    valueSize_ = size;
+    setValue({buffer_.get() + begin_, size});
+    begin_ += size + 1;
+}
+
+// A string longer than a chunk stays in the file: its region is found chunk by chunk.
+void BinaryReader::readLongString(unsigned code) {
+    const std::uint64_t at = bytesRead();
+    for (;;) {
+        begin_ = end_;
+        if (!fill(1)) unendedString(code, at);
+        const char* from = buffer_.get() + begin_;
+        if (const void* nul = std::memchr(from, 0, end_ - begin_)) {
+            begin_ += static_cast<std::size_t>(static_cast<const char*>(nul) - from);
+            pair_.grpValue = TextRef::inSource({at, bytesRead() - at});
+            longValue_ = true;
+            ++begin_;
+            return;
+        }
+    }
+}
+
+// Moves the bytes still needed to the start of the buffer and reads behind them until `need`
+// unread bytes are there or the file ends. A short read is not the end: the file is read again.
+bool BinaryReader::fill(std::size_t need) {
+    const std::size_t keep = valueInBuffer_ ? valueAt_ : begin_;
+    std::memmove(buffer_.get(), buffer_.get() + keep, end_ - keep);
+    bufferStart_ += keep;
+    valueAt_ -= valueInBuffer_ ? keep : 0;
+    begin_ -= keep;
+    end_ -= keep;
+    // A chunk, or a few bytes more behind a string value kept in front of them.
+    const std::size_t room = std::max(chunk_, begin_ + need);
+    while (end_ - begin_ < need) {
+        const std::size_t got = source_.read(buffer_.get() + end_, room - end_);
+        if (got == 0) return false;
+        end_ += got;
+    }
+    return true;
+}
+
+void BinaryReader::unknownCode(unsigned code, std::uint64_t at) const {
+    throwFileFailure(
+        "バイナリ DXF に DXF にないグループコードがあるため、一覧を作れません。", source_.path(),
+        "先頭から " + std::to_string(at) + " バイトの位置のグループコード " + std::to_string(code) +
+            " は DXF にないコードなので、その値の長さがわかりません。");
+}
+
+void BinaryReader::unendedString(unsigned code, std::uint64_t at) const {
+    throwFileFailure("バイナリ DXF の文字列の値が終わらないまま、ファイルが終わっています。",
+                     source_.path(),
+                     "先頭から " + std::to_string(at) + " バイトの位置で始まるグループコード " +
+                         std::to_string(code) + " の値に、終わりを示す NUL バイトがありません。");
+}
+
+}  // namespace dxflist

@@ -1,0 +1,139 @@
+// Binary DXF values as their ASCII twin writes them: doubles in the shortest digits that read
+// back, integers at their limits, booleans, chunks; the end of the file at the first group.
+// Whole drawings and cut-off files are held against an independent conversion in
+// tests/binary/binary_twins.py.
+
+#include <cmath>
+#include <limits>
+
+#include "engine/binary_values.h"
+#include "engine/listing_texts.h"
+#include "engine/pair_loop.h"
+#include "test_support.h"
+
+namespace dxflist::test {
+namespace {
+
+TEST(BinaryValuesTest, DoublesAsTheLibrariesWriteThem) {
+    const struct {
+        double value;
+        const char* text;
+    } rows[] = {
+        {0.0, "0.0"},
+        {-0.0, "-0.0"},
+        {0.5, "0.5"},
+        {100000.0, "100000.0"},
+        {45.0, "45.0"},
+        {-123.456, "-123.456"},
+        {0.1, "0.1"},
+        {1.0 / 3, "0.3333333333333333"},
+        {448380.5389543074, "448380.5389543074"},
+        {123456789012345.67, "123456789012345.67"},
+        // A few decimals, up to nine, below 2^51 / 10^9, and just past these limits.
+        {0.123456789, "0.123456789"},
+        {0.1234567891, "0.1234567891"},
+        {-2.5, "-2.5"},
+        {2251799.0, "2251799.0"},
+        {2251800.5, "2251800.5"},
+        {2251799.813685248, "2251799.813685248"},
+        {1234567.000000001, "1234567.000000001"},
+        {0.00010000000000000002, "0.00010000000000000002"},
+        // Plain from 1e-4 on, with an exponent of two digits or more below it.
+        {1e-4, "0.0001"},
+        {-1e-4, "-0.0001"},
+        {0.00012345, "0.00012345"},
+        {9.999999999999999e-05, "9.999999999999999e-05"},
+        {1e-5, "1e-05"},
+        {1.25e-7, "1.25e-07"},
+        // Plain below 1e16, with an exponent from there on.
+        {1e15, "1000000000000000.0"},
+        {9007199254740992.0, "9007199254740992.0"},
+        {9999999999999998.0, "9999999999999998.0"},
+        {1e16, "1e+16"},
+        {-1e16, "-1e+16"},
+        {1.5e16, "1.5e+16"},
+        {1e22, "1e+22"},
+        // Subnormals and the extremes.
+        {5e-324, "5e-324"},
+        {2.225073858507201e-308, "2.225073858507201e-308"},
+        {2.2250738585072014e-308, "2.2250738585072014e-308"},
+        {-1.7976931348623157e+308, "-1.7976931348623157e+308"},
+        {std::numeric_limits<double>::infinity(), "inf"},
+        {-std::numeric_limits<double>::infinity(), "-inf"},
+        {std::nan(""), "nan"},
+    };
+    for (const auto& row : rows) {
+        char text[kDoubleTextMost];
+        const char* end = formatDouble(row.value, text);
+        EXPECT_EQ(std::string(text, static_cast<std::size_t>(end - text)), row.text);
+    }
+}
+
+// A two-byte code, then the value's bytes.
+std::string group(unsigned code, std::string_view value) {
+    return std::string{static_cast<char>(code & 255), static_cast<char>(code >> 8)}.append(value);
+}
+
+std::string binaryDxf(std::string_view groups) {
+    return std::string("AutoCAD Binary DXF\r\n\x1a", 22) + group(0, std::string("SECTION\0", 8)) +
+           std::string(groups) + group(0, std::string("EOF\0", 4));
+}
+
+TEST(BinaryReaderTest, ValuesOfEachTypeAsTheirTwinHasThem) {
+    using namespace std::string_literals;
+    const struct {
+        unsigned code;
+        std::string bytes;
+        const char* value;
+    } rows[] = {
+        {70, "\x00\x80"s, "-32768"},
+        {70, "\xff\x7f"s, "32767"},
+        {1070, "\xff\xff"s, "-1"},
+        {90, "\x00\x00\x00\x80"s, "-2147483648"},
+        {1071, "\xff\xff\xff\x7f"s, "2147483647"},
+        {160, "\x00\x00\x00\x00\x00\x00\x00\x80"s, "-9223372036854775808"},
+        {169, "\xff\xff\xff\xff\xff\xff\xff\x7f"s, "9223372036854775807"},
+        {290, "\x01"s, "1"},
+        {299, "\x00"s, "0"},
+        {10, "\x00\x00\x00\x00\x00\x00\xf0\x3f"s, "1.0"},
+        {1059, "\x00\x00\x00\x00\x00\x00\x00\x80"s, "-0.0"},
+        {310, "\x03\x00\x7f\xff"s, "007FFF"},
+        {1004, "\x00"s, ""},
+        {1, "\x00"s, ""},
+        {3, "\x93\xfa\x96\x7b\x00"s, "\x93\xfa\x96\x7b"},
+    };
+    for (const auto& row : rows) {
+        const std::string listed = listingOf(binaryDxf(group(row.code, row.bytes)));
+        const std::string expected = utf8ToCp932("000001:セクションの始まり\r\n000003:　　") +
+                                     std::to_string(row.code) + "," + row.value + "\r\n" +
+                                     utf8ToCp932("000006:終端検出[EOF] - グループ値読み込み時\r\n");
+        EXPECT_TRUE(listed == expected) << row.code << " " << row.value << ":\n" << listed;
+    }
+}
+
+// Lines are counted as in the twin, and past 2,147,483,647 the run fails: the five groups here
+// take ten lines.
+TEST(BinaryReaderTest, FailsWhereTheLineCountWouldPassItsLimit) {
+    using namespace std::string_literals;
+    TempDir dir;
+    writeFile(dir / "in.dxf",
+              binaryDxf(group(2, "ENTITIES\0"s) + group(0, "LINE\0"s) + group(8, "0\0"s)));
+    for (const auto& [before, fails] : {std::pair{1, true}, {9, true}, {10, false}}) {
+        InputFile source(dir / "in.dxf");
+        std::string failure;
+        try {
+            ListingWriter listing(OutputFile(dir / "out.txt"), ByteWriter::kDefaultBuffer, source,
+                                  listingTexts().genericGap);
+            FakeHost host;
+            listBinaryPairs(
+                source, LineReader::kDefaultChunk, listing, host,
+                [](std::int32_t, std::uint64_t) {}, 2147483647 - before);
+        } catch (const Failure& e) {
+            failure = e.what();
+        }
+        EXPECT_EQ(failure.find("2,147,483,647") != std::string::npos, fails) << before << failure;
+    }
+}
+
+}  // namespace
+}  // namespace dxflist::test
