@@ -88,6 +88,30 @@ touch "$work/perm/ro/unix.dxf" "$work/perm/ro/output.txt" && chmod 666 "$work/pe
 check "CR LF copy written in place in a read-only folder, standard input closed" '((status == 0)) && same_as_lf "$work/perm/ro"' \
     bash -c 'exec "$@" <&-' - "${as_user[@]}" "$batch" "$work/perm/lf.dxf" "$work/perm/ro"
 
+# Two runs of LF drawings at once in a folder their user may write but not list (mode 0733,
+# another owner): one lists its drawing, the other stops at once or comes after it, and the copy
+# and the listing are always of one drawing. Ten races.
+mkdir -p "$work/race/app" "$work/race/refb"
+tr -d '\r' <"$sample" >"$work/race/b.dxf" && cp "$lf" "$work/race/a.dxf" && chmod 644 "$work/race/"*.dxf
+"$batch" "$work/race/b.dxf" "$work/race/refb" 2>/dev/null
+chmod 755 "$work" "$work/race" && chmod 733 "$work/race/app"
+mixed=""
+for i in $(seq 10); do
+    rm -f "$work/race/app/"*
+    "${as_user[@]}" "$batch" "$work/race/a.dxf" "$work/race/app" 2>"$work/race/err.a" & pa=$!
+    "${as_user[@]}" "$batch" "$work/race/b.dxf" "$work/race/app" 2>"$work/race/err.b" & pb=$!
+    wait $pa; sa=$?; wait $pb; sb=$?
+    status="$sa $sb"
+    { same_as_lf "$work/race/app" && ((sa == 0)); } || {
+        cmp -s "$work/race/app/output.txt" "$work/race/refb/output.txt" &&
+            cmp -s "$work/race/app/unix.dxf" "$work/race/refb/unix.dxf" && ((sb == 0)); } ||
+        mixed+=" race $i (status $sa $sb)"
+    ((sa == 0)) || grep -qF "別の実行" "$work/race/err.a" || mixed+=" race $i: $(tail -c 200 "$work/race/err.a")"
+    ((sb == 0)) || grep -qF "別の実行" "$work/race/err.b" || mixed+=" race $i: $(tail -c 200 "$work/race/err.b")"
+    [[ $(ls -A "$work/race/app" | tr '\n' ' ') == "output.txt unix.dxf " ]] || mixed+=" race $i left: $(ls -A "$work/race/app")"
+done
+check "two runs at once in a folder nobody may list: one drawing's copy and listing" '[[ -z $mixed ]] || { echo "$mixed" >"$work/err"; false; }'
+
 # Too little memory (ulimit -v), from too little for the buffers to too little for a thread of
 # the program's own: every run ends with the complete listing, or with a message in Japanese that
 # names the drawing, the listing then whole lines of it, or the earlier listing left as it was.
