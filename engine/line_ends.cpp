@@ -151,9 +151,10 @@ std::filesystem::path copyPath(const AppInfo& app) {
 }
 
 PreparedSource prepareLineEnds(const std::filesystem::path& selFn, HostServices& host,
-                               const AppInfo& app) {
+                               const AppInfo& app, const std::function<void()>& beforeCopy) {
     auto chosen = std::make_unique<InputFile>(selFn);
     if (!firstLineHasLf(*chosen)) return {std::move(chosen), false};
+    beforeCopy();
 
     host.setProgressUnknown();
     // The copy is a new file that replaces the old one once complete, so that a failure or a

@@ -5,6 +5,7 @@
 // the user is told so, and the copy is read instead.
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 #include "engine/host.h"
@@ -23,8 +24,9 @@ struct PreparedSource {
 };
 
 // Looks at selFn's first line and makes the copy where it has LF characters (telling the user
-// through the host's message box before returning). An empty file fails: it has no first line.
+// through the host's message box before returning), calling beforeCopy just before it writes
+// anything. An empty file fails: it has no first line.
 PreparedSource prepareLineEnds(const std::filesystem::path& selFn, HostServices& host,
-                               const AppInfo& app);
+                               const AppInfo& app, const std::function<void()>& beforeCopy);
 
 }  // namespace dxflist
