@@ -131,7 +131,7 @@ if [[ -z ${DXFLIST_SANITIZED:-} ]]; then
 fi
 
 # The copy written in place never goes through a link or a second name, nor starts where the
-# listing cannot be written, and a copy it could not finish is said to be incomplete.
+# listing cannot be written, and a copy it could not finish is emptied, and the box says so.
 mkdir -p "$work/perm/rw" && install -m 666 "$sample" "$work/perm/rw/other.dxf" && install -m 666 "$sample" "$work/perm/ref.dxf"
 for shape in symlink hardlink nolisting filesize; do
     d=$work/perm/$shape && mkdir -p "$d" && touch "$d/output.txt"
@@ -149,7 +149,7 @@ check "in place: a unix.dxf with a second name is not written through" '((status
     "${as_user[@]}" "$batch" "$work/perm/lf.dxf" "$work/perm/hardlink"
 check "in place: without a listing the old copy stays" '((status == 2)) && [[ $(cat "$work/perm/nolisting/unix.dxf") == $'"'"'old copy\r'"'"' ]]' \
     "${as_user[@]}" "$batch" "$work/perm/lf.dxf" "$work/perm/nolisting"
-check "in place: a copy stopped by a file-size limit is said to be incomplete" '((status == 2)) && has "不完全" && has "File too large"' \
+check "in place: a copy stopped by a file-size limit is emptied" '((status == 2)) && has "unix.dxf は書き込みの途中で止まったので、空にしました" && has "File too large" && [[ ! -s $work/perm/filesize/unix.dxf ]]' \
     bash -c 'ulimit -f 1 && exec "$@"' - "${as_user[@]}" "$batch" "$work/perm/lf.dxf" "$work/perm/filesize"
 
 # A run killed while it copies an LF drawing leaves no file behind: three such runs, then one
@@ -164,9 +164,20 @@ for i in 1 2 3; do
     kill -KILL "$pid" 2>/dev/null; wait "$pid" 2>/dev/null
     leftovers+=$(ls -A "$work/killed")
 done
-rm -f "$work/killed.dxf"
 check "runs killed during the copy leave nothing, the next lists" '[[ -z $leftovers ]] && ((status == 0)) && same_as_lf "$work/killed"' \
     "$batch" "$lf" "$work/killed"
+# A copy written in place cannot be made in one step: a run killed while it writes leaves it
+# part written, and the next run on the drawing writes it again, whole.
+d=$work/perm/inplacekilled && mkdir -p "$d" && touch "$d/unix.dxf" "$d/output.txt" && chmod 666 "$d"/* && chmod 555 "$d"
+chmod 644 "$work/killed.dxf"
+"${as_user[@]}" "$batch" "$work/killed.dxf" "$d" 2>/dev/null &
+pid=$!
+for _ in $(seq 500); do [[ -s $d/unix.dxf ]] && break; sleep 0.01; done
+kill -KILL "$pid" 2>/dev/null; wait "$pid" 2>/dev/null
+partial=$(stat -c %s "$d/unix.dxf")
+rm -f "$work/killed.dxf"
+check "in place: a copy killed at $partial bytes is written whole by the next run" '((partial > 0)) && ((status == 0)) && same_as_lf "$d"' \
+    "${as_user[@]}" "$batch" "$work/perm/lf.dxf" "$d"
 
 # No thread to be had (ulimit -u): the reading ahead and writing behind happen on the run's own
 # thread, and the listing and the copy are as ever.
