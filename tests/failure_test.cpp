@@ -129,7 +129,6 @@ struct FileLayerAs {
     explicit FileLayerAs(const FileLayerPaths& paths) { useFileLayerPaths(paths); }
     ~FileLayerAs() { useFileLayerPaths({}); }
 };
-const FileLayerPaths kNamedFiles{.unnamedFiles = false};
 
 // The descriptors the process has open (Linux; elsewhere 0): a run must close all it opened.
 int openDescriptors() {
