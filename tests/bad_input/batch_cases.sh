@@ -172,7 +172,7 @@ d=$work/perm/inplacekilled && mkdir -p "$d" && touch "$d/unix.dxf" "$d/output.tx
 chmod 644 "$work/killed.dxf"
 "${as_user[@]}" "$batch" "$work/killed.dxf" "$d" 2>/dev/null &
 pid=$!
-for _ in $(seq 500); do [[ -s $d/unix.dxf ]] && break; sleep 0.01; done
+for _ in $(seq 3000); do [[ -s $d/unix.dxf ]] && break; sleep 0.01; done
 kill -KILL "$pid" 2>/dev/null; wait "$pid" 2>/dev/null
 partial=$(stat -c %s "$d/unix.dxf")
 rm -f "$work/killed.dxf"
