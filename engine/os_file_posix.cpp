@@ -235,10 +235,10 @@ ScratchFile::ScratchFile() {
 #endif
     if (fd < 0) {
         std::string name = (path_ / "dxflist-XXXXXX").string();
-        fd = ::mkstemp(name.data());
+        // Closed on exec from the start: no program started meanwhile inherits it.
+        fd = ::mkostemp(name.data(), O_CLOEXEC);
         if (fd < 0) throwFileFailure(os::kScratchFailed, path_, static_cast<unsigned long>(errno));
         ::unlink(name.c_str());
-        ::fcntl(fd, F_SETFD, FD_CLOEXEC);
     }
     handle_ = fd;
 }
