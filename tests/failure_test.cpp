@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 
@@ -347,12 +348,25 @@ TEST(ShortWriteTest, EveryByteArrivesOnce) {
         subDXFver(dir / "in.dxf", host, test::appIn(dir.path));
         return std::pair(test::readFile(dir / "unix.dxf"), test::readFile(dir / "output.txt"));
     };
+    // The scratch files' names, when they have one: none may stay behind.
+    const auto scratchNames = [] {
+        std::set<std::string> names;
+        for (const auto& entry :
+             std::filesystem::directory_iterator(std::filesystem::temp_directory_path())) {
+            const std::string name = entry.path().filename().string();
+            if (name.starts_with("dxflist-") && name.size() == 14) names.insert(name);
+        }
+        return names;
+    };
     test::TempDir whole, cut;
     const auto expected = runIn(whole);
     const int descriptors = openDescriptors();
-    const FileLayerAs paths({.writeLimit = 4093});
+    const auto scratch = scratchNames();
+    // Named files, as some file systems make them, for the copy and the scratch file too.
+    const FileLayerAs paths({.unnamedFiles = false, .writeLimit = 4093});
     EXPECT_EQ(runIn(cut), expected);
     EXPECT_EQ(openDescriptors(), descriptors);
+    EXPECT_EQ(scratchNames(), scratch);
 }
 
 // Open makes the program's folder current; a folder that is gone is named in the failure.
