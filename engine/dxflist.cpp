@@ -73,14 +73,27 @@ void listDrawing(const std::filesystem::path& selFn, HostServices& host, const A
     // run in the same folder (another copy of the program, the batch driver) stops here with one
     // box, having made no copy.
     const FolderLock folder(app.Path);
-    if (!folder.taken()) anotherRunIsWriting(listingFile);
+    if (folder.heldElsewhere()) anotherRunIsWriting(listingFile);
     // An existing listing is locked right away too; a new one is created only once the source
     // is open.
     std::optional<OutputFile> listingOut = OutputFile::openExisting(listingFile);
     if (listingOut) lockListing(*listingOut);
+    // Where the folder could not be claimed at all, the listing is the claim, made before a
+    // copy is: a second run then stops before it replaces the copy. If the listing cannot be
+    // created, no run can list here, and the copy's own failure or the listing's below says why.
+    const auto claimBeforeCopy = [&] {
+        if (folder.held() || listingOut) return;
+        try {
+            listingOut.emplace(listingFile, OutputFile::Mode::Keep);
+        } catch (const FileFailure&) {
+            return;
+        }
+        lockListing(*listingOut);
+    };
 
     // The source is open before the listing is: if it cannot be opened, no listing is created.
-    const PreparedSource prepared = prepareLineEnds(selFn, listingFile, host, app);
+    const PreparedSource prepared =
+        prepareLineEnds(selFn, listingFile, host, app, claimBeforeCopy);
     if (prepared.isCopy) refuseListingAsCopy(prepared.source->path(), listingFile);
     InputFile& source = *prepared.source;
     if (!listingOut) {

@@ -138,10 +138,24 @@ std::optional<OutputFile> openInPlace(const std::filesystem::path& copy,
     }
 }
 
-// A copy written in place that could not be finished is not the drawing's copy any more.
-[[noreturn]] void throwCopyIncomplete(const Failure& failure, const std::filesystem::path& copy) {
+// What was written of a copy in place that could not be finished is not the drawing's copy:
+// it is emptied, so that no later run reads it as one (an empty file is refused). Called once
+// the copy's writer is gone, which would otherwise write its last lines after the emptying.
+// Returns whether the copy is empty now.
+bool emptyCopy(const std::filesystem::path& copy) noexcept {
+    try {
+        OutputFile::openToRewrite(copy).truncate();
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+[[noreturn]] void throwCopyUnfinished(const Failure& failure, const std::filesystem::path& copy) {
+    const bool emptied = emptyCopy(copy);
     throw Failure(std::string(failure.what()) + "\n\n" + pathText(copy) +
-                  " は書き込みの途中で止まったので、不完全です。");
+                  (emptied ? " は書き込みの途中で止まったので、空にしました。"
+                           : " は書き込みの途中で止まったので、不完全です。"));
 }
 
 }  // namespace
@@ -152,9 +166,10 @@ std::filesystem::path copyPath(const AppInfo& app) {
 
 PreparedSource prepareLineEnds(const std::filesystem::path& selFn,
                                const std::filesystem::path& listing, HostServices& host,
-                               const AppInfo& app) {
+                               const AppInfo& app, const std::function<void()>& beforeCopy) {
     auto chosen = std::make_unique<InputFile>(selFn);
     if (!firstLineHasLf(*chosen)) return {std::move(chosen), false};
+    beforeCopy();
 
     host.setProgressUnknown();
     // The copy is a new file that replaces the old one once complete, so that a failure or a
@@ -169,7 +184,7 @@ PreparedSource prepareLineEnds(const std::filesystem::path& selFn,
         inPlace = openInPlace(copy, selFn, listing);
         if (!inPlace) throw;
     }
-    const bool endedAtCr = [&] {
+    const auto writeCopy = [&] {
         // Closed before the copy is put in place, which Windows refuses for a file that is
         // open: the chosen file may be the copy itself.
         const std::unique_ptr<InputFile> closing = std::move(chosen);
@@ -178,13 +193,19 @@ PreparedSource prepareLineEnds(const std::filesystem::path& selFn,
         // Every byte may become two: a slice of input needs twice its size of output.
         ByteWriter out(inPlace ? std::move(*inPlace) : replacement->output(),
                        std::max(chunk, 2 * kCopySlice + kBlock));
-        try {
-            return writeCrLfCopy(in, chunk, out, host);
-        } catch (const Failure& failure) {
-            if (inPlace) throwCopyIncomplete(failure, copy);
-            throw;
-        }
-    }();
+        return writeCrLfCopy(in, chunk, out, host);
+    };
+    bool endedAtCr = false;
+    try {
+        endedAtCr = writeCopy();
+    } catch (const Failure& failure) {
+        if (inPlace) throwCopyUnfinished(failure, copy);
+        throw;
+    } catch (...) {
+        // Stopped from the window (Exit) in the middle of a copy in place.
+        if (inPlace) emptyCopy(copy);
+        throw;
+    }
     if (endedAtCr && sameFile(selFn, copy)) {
         // Rewriting the copy from its own first line would drop everything after its first
         // CR: read it as it is.

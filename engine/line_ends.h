@@ -5,6 +5,7 @@
 // the user is told so, and the copy is read instead.
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 #include "engine/host.h"
@@ -23,10 +24,11 @@ struct PreparedSource {
 };
 
 // Looks at selFn's first line and makes the copy where it has LF characters (telling the user
-// through the host's message box before returning). An empty file fails: it has no first line.
-// `listing` is the run's listing, which the copy must never be written through.
+// through the host's message box before returning), calling beforeCopy just before it writes
+// anything. An empty file fails: it has no first line. `listing` is the run's listing, which
+// the copy must never be written through.
 PreparedSource prepareLineEnds(const std::filesystem::path& selFn,
                                const std::filesystem::path& listing, HostServices& host,
-                               const AppInfo& app);
+                               const AppInfo& app, const std::function<void()>& beforeCopy);
 
 }  // namespace dxflist

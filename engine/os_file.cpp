@@ -49,6 +49,21 @@ bool readExactlyAt(std::intptr_t handle, std::uint64_t offset, char* buffer, std
 
 }  // namespace os
 
+namespace {
+FileLayerPaths& paths() {
+    static FileLayerPaths chosen;
+    return chosen;
+}
+}  // namespace
+
+void useFileLayerPaths(const FileLayerPaths& chosen) {
+    paths() = chosen;
+}
+
+const FileLayerPaths& fileLayerPaths() {
+    return paths();
+}
+
 OutputFile::OutputFile(OutputFile&& other) noexcept
     : path_(std::move(other.path_)), handle_(other.handle_), written_(other.written_) {
     other.handle_ = -1;

@@ -112,20 +112,23 @@ class ReplacementFile {
 };
 
 // A claim on a folder that every run, in this process or another, sees: one run at a time
-// works in an application folder. Released when destroyed.
+// works in an application folder. Released when destroyed, or when the process ends however it
+// ends.
 class FolderLock {
   public:
-    // Tries to take the lock on `folder`; taken() says whether it was. Where the system cannot
-    // lock the folder (it cannot be opened, or the file system has no locks), it counts as taken.
+    // Takes every claim on `folder` that the system allows here. heldElsewhere() says that
+    // another run holds one of them; held() that this run holds at least one.
     explicit FolderLock(const std::filesystem::path& folder);
     ~FolderLock();
     FolderLock(const FolderLock&) = delete;
     FolderLock& operator=(const FolderLock&) = delete;
-    bool taken() const { return taken_; }
+    bool held() const { return handle_ != -1 || name_ != -1; }
+    bool heldElsewhere() const { return heldElsewhere_; }
 
   private:
-    std::intptr_t handle_ = -1;
-    bool taken_ = true;
+    std::intptr_t handle_ = -1;  // the lock on the folder itself
+    std::intptr_t name_ = -1;    // the claim on a name made of the folder's identity
+    bool heldElsewhere_ = false;
 };
 
 // A file of the run's own in the system's temporary folder, for data too large to hold in
@@ -149,6 +152,18 @@ class ScratchFile {
     std::intptr_t handle_ = -1;
     std::uint64_t size_ = 0;
 };
+
+// Ways of the file layer that not every system offers, or that it rarely takes; the product
+// never changes them, tests set them to run the paths other systems take.
+struct FileLayerPaths {
+    bool unnamedFiles = true;    // new files without a name (Linux's O_TMPFILE) where there are
+    bool folderClaims = true;    // FolderLock takes the claims the system allows
+    std::size_t writeLimit = 0;  // at most this many bytes per system write, 0: no limit, as a
+                                 // signal or a full disk cuts writes short (POSIX)
+};
+// The paths later runs take; for tests.
+void useFileLayerPaths(const FileLayerPaths& paths);
+const FileLayerPaths& fileLayerPaths();
 
 // Makes `folder` the process's current folder.
 void setCurrentFolder(const std::filesystem::path& folder);

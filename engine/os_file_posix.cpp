@@ -2,10 +2,13 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -105,17 +108,29 @@ OutputFile::~OutputFile() {
     if (handle_ != -1) ::close(asFd(handle_));
 }
 
-void OutputFile::write(const char* data, std::size_t size) {
+namespace {
+// Writes every byte, going on after a short write or a signal: at the file's position, or at
+// `end` where `positioned`; `end` counts the bytes written either way, also when it throws.
+void writeAll(int fd, const char* data, std::size_t size, bool positioned, std::uint64_t& end,
+              const std::filesystem::path& path, const char* failed) {
+    const std::size_t limit = fileLayerPaths().writeLimit;
     while (size > 0) {
-        const ssize_t done = ::write(asFd(handle_), data, size);
+        const std::size_t want = limit != 0 && limit < size ? limit : size;
+        const ssize_t done = positioned ? ::pwrite(fd, data, want, static_cast<off_t>(end))
+                                        : ::write(fd, data, want);
         if (done < 0) {
             if (errno == EINTR) continue;
-            throwFileFailure(os::kWriteFailed, path_, static_cast<unsigned long>(errno));
+            throwFileFailure(failed, path, static_cast<unsigned long>(errno));
         }
-        written_ += static_cast<std::uint64_t>(done);
+        end += static_cast<std::uint64_t>(done);
         data += done;
         size -= static_cast<std::size_t>(done);
     }
+}
+}  // namespace
+
+void OutputFile::write(const char* data, std::size_t size) {
+    writeAll(asFd(handle_), data, size, false, written_, path_, os::kWriteFailed);
 }
 
 bool OutputFile::cutBackTo(std::uint64_t size) noexcept {
@@ -157,8 +172,10 @@ ReplacementFile::ReplacementFile(const std::filesystem::path& target) : target_(
     const std::filesystem::path folder =
         target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
 #ifdef O_TMPFILE
-    handle_ = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
-    if (handle_ >= 0) return;
+    if (fileLayerPaths().unnamedFiles) {
+        handle_ = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+        if (handle_ >= 0) return;
+    }
 #endif
     for (int number = 0; number <= os::kOtherNames; ++number) {
         const std::filesystem::path name = os::temporaryName(target, number);
@@ -213,14 +230,15 @@ ScratchFile::ScratchFile() {
     if (error) path_ = "/tmp";
     int fd = -1;
 #ifdef O_TMPFILE
-    fd = ::open(path_.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fileLayerPaths().unnamedFiles)
+        fd = ::open(path_.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
 #endif
     if (fd < 0) {
         std::string name = (path_ / "dxflist-XXXXXX").string();
-        fd = ::mkstemp(name.data());
+        // Closed on exec from the start: no program started meanwhile inherits it.
+        fd = ::mkostemp(name.data(), O_CLOEXEC);
         if (fd < 0) throwFileFailure(os::kScratchFailed, path_, static_cast<unsigned long>(errno));
         ::unlink(name.c_str());
-        ::fcntl(fd, F_SETFD, FD_CLOEXEC);
     }
     handle_ = fd;
 }
@@ -231,16 +249,7 @@ ScratchFile::~ScratchFile() {
 
 FileRegion ScratchFile::append(const char* data, std::size_t size) {
     const FileRegion region{size_, size};
-    while (size > 0) {
-        const ssize_t done = ::pwrite(asFd(handle_), data, size, static_cast<off_t>(size_));
-        if (done < 0) {
-            if (errno == EINTR) continue;
-            throwFileFailure(os::kScratchWriteFailed, path_, static_cast<unsigned long>(errno));
-        }
-        size_ += static_cast<std::uint64_t>(done);
-        data += done;
-        size -= static_cast<std::size_t>(done);
-    }
+    writeAll(asFd(handle_), data, size, true, size_, path_, os::kScratchWriteFailed);
     return region;
 }
 
@@ -251,22 +260,58 @@ void ScratchFile::clear() {
     size_ = 0;
 }
 
-// flock, as for the listing: the lock belongs to the open folder, so that two runs in one
-// process see each other too. The folder itself is locked, not a file in it, so that nothing
-// need be created before the run knows it may write.
+namespace {
+// A socket bound to a name of the abstract namespace made of the folder's device and inode: it
+// needs no permission on the folder (only the search permission its path needs anyway), and
+// the name goes with the socket, so with the process however it ends. -1 where there is no
+// such namespace or no socket to be had; heldElsewhere is set when the name is bound already.
+int claimFolderName(const std::filesystem::path& folder, bool& heldElsewhere) {
+#ifdef __linux__
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return -1;
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return -1;
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    // sun_path[0] stays NUL: the name is abstract, no file is made.
+    const int length = std::snprintf(
+        address.sun_path + 1, sizeof address.sun_path - 1, "dxflist-folder-%llx-%llx",
+        static_cast<unsigned long long>(info.st_dev), static_cast<unsigned long long>(info.st_ino));
+    const auto size = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + length);
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), size) == 0) return fd;
+    heldElsewhere = errno == EADDRINUSE;
+    ::close(fd);
+#else
+    (void)folder;
+    (void)heldElsewhere;
+#endif
+    return -1;
+}
+}  // namespace
+
+// Two claims, each taken where it can be, and every run takes both: the name above, and a flock
+// on the open folder, which needs read permission on it but is seen by runs of other network
+// namespaces and other machines that share the folder. flock, as for the listing: the lock
+// belongs to the open folder, so that two runs in one process see each other too. The folder
+// itself is claimed, not a file in it, so that nothing need be created before the run knows it
+// may write.
 FolderLock::FolderLock(const std::filesystem::path& folder) {
+    if (!fileLayerPaths().folderClaims) return;
+    name_ = claimFolderName(folder, heldElsewhere_);
+    if (heldElsewhere_) return;
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return;
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
         handle_ = fd;
         return;
     }
-    taken_ = errno != EWOULDBLOCK;
+    heldElsewhere_ = errno == EWOULDBLOCK;
     ::close(fd);
 }
 
 FolderLock::~FolderLock() {
     if (handle_ != -1) ::close(asFd(handle_));
+    if (name_ != -1) ::close(asFd(name_));
 }
 
 void setCurrentFolder(const std::filesystem::path& folder) {

@@ -302,7 +302,10 @@ void ScratchFile::clear() {
 // A folder cannot be locked as a file can; a semaphore named after the folder's identity (its
 // volume and file index, the same for every path that leads to it) stands for it. A semaphore,
 // not a mutex, which its owner could take twice: two runs in one thread must see each other.
+// Global, so that runs of every user logged on to this computer see it; made so that every user
+// may open it. Runs on other computers sharing the folder do not see it.
 FolderLock::FolderLock(const std::filesystem::path& folder) {
+    if (!fileLayerPaths().folderClaims) return;
     HANDLE h = CreateFileW(systemPath(folder).c_str(), FILE_READ_ATTRIBUTES,
                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
@@ -312,23 +315,33 @@ FolderLock::FolderLock(const std::filesystem::path& folder) {
     CloseHandle(h);
     if (!known) return;
     wchar_t name[64];
-    swprintf(name, 64, L"Local\\dxflist-folder-%08lx-%08lx%08lx", info.dwVolumeSerialNumber,
+    swprintf(name, 64, L"Global\\dxflist-folder-%08lx-%08lx%08lx", info.dwVolumeSerialNumber,
              info.nFileIndexHigh, info.nFileIndexLow);
-    HANDLE semaphore = CreateSemaphoreW(nullptr, 1, 1, name);
-    if (!semaphore) return;
-    // A run that was killed holding it released it with its handle: then the semaphore is new.
-    if (WaitForSingleObject(semaphore, 0) == WAIT_OBJECT_0) {
-        handle_ = reinterpret_cast<std::intptr_t>(semaphore);
+    // No access list: the semaphore of a run of another user can be opened and waited for.
+    SECURITY_DESCRIPTOR everyone;
+    InitializeSecurityDescriptor(&everyone, SECURITY_DESCRIPTOR_REVISION);
+    SetSecurityDescriptorDacl(&everyone, TRUE, nullptr, FALSE);
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, &everyone, FALSE};
+    HANDLE semaphore = CreateSemaphoreW(&attributes, 1, 1, name);
+    if (!semaphore) {
+        // It exists but this run may not open it (a run at a higher integrity level made it):
+        // it exists only while a run holds it.
+        heldElsewhere_ = GetLastError() == ERROR_ACCESS_DENIED;
         return;
     }
-    taken_ = false;
+    // A run that was killed holding it released it with its handle: then the semaphore is new.
+    if (WaitForSingleObject(semaphore, 0) == WAIT_OBJECT_0) {
+        name_ = reinterpret_cast<std::intptr_t>(semaphore);
+        return;
+    }
+    heldElsewhere_ = true;
     CloseHandle(semaphore);
 }
 
 FolderLock::~FolderLock() {
-    if (handle_ == -1) return;
-    ReleaseSemaphore(asHandle(handle_), 1, nullptr);
-    CloseHandle(asHandle(handle_));
+    if (name_ == -1) return;
+    ReleaseSemaphore(asHandle(name_), 1, nullptr);
+    CloseHandle(asHandle(name_));
 }
 
 void setCurrentFolder(const std::filesystem::path& folder) {

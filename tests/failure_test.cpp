@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 
@@ -124,6 +125,24 @@ std::filesystem::path pathIn(const test::TempDir& dir, const char* name) {
                                                                    : (dir / name).make_preferred();
 }
 
+// The file layer takes other paths while this lives, as other systems make it.
+struct FileLayerAs {
+    explicit FileLayerAs(const FileLayerPaths& paths) { useFileLayerPaths(paths); }
+    ~FileLayerAs() { useFileLayerPaths({}); }
+};
+
+// The descriptors the process has open (Linux; elsewhere 0): a run must close all it opened.
+int openDescriptors() {
+#ifdef __linux__
+    int count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++count;
+    return count;
+#else
+    return 0;
+#endif
+}
+
 // Every file in the folder with its bytes: what a failure must leave as it was.
 std::map<std::string, std::string> snapshot(const std::filesystem::path& dir) {
     std::map<std::string, std::string> files;
@@ -157,9 +176,21 @@ void makeFiles(const test::TempDir& dir,
 }
 
 class FailureTest : public ::testing::TestWithParam<FailureRow> {};
+void checkRow(const FailureRow& row);
 
+// Each row runs twice: with the copy unnamed until it is complete, and as on file systems that
+// have no unnamed files, where it has a temporary name of its own from the start.
 TEST_P(FailureTest, NamesTheFileAndTouchesNothingElse) {
-    const FailureRow& row = GetParam();
+    for (const bool unnamed : {true, false}) {
+        SCOPED_TRACE(unnamed ? "unnamed copy" : "named copy");
+        const FileLayerAs paths({.unnamedFiles = unnamed});
+        const int descriptors = openDescriptors();
+        checkRow(GetParam());
+        EXPECT_EQ(openDescriptors(), descriptors);
+    }
+}
+
+void checkRow(const FailureRow& row) {
     test::TempDir dir;
     makeFiles(dir, row.files);
     auto before = snapshot(dir.path);
@@ -170,7 +201,7 @@ TEST_P(FailureTest, NamesTheFileAndTouchesNothingElse) {
         if (std::string(bytes) != "<run>") continue;
         if (std::string_view(name).empty()) {
             otherRunsFolder.emplace(dir.path);
-            ASSERT_TRUE(otherRunsFolder->taken());
+            ASSERT_TRUE(otherRunsFolder->held());
             continue;
         }
         otherRun = OutputFile::openExisting(dir / name);
@@ -219,64 +250,123 @@ INSTANTIATE_TEST_SUITE_P(Rows, FailureTest, ::testing::ValuesIn(kRows),
 // Two runs in one folder: while the first shows its box about the copy, a second is started on
 // another LF drawing. Whether or not there is an earlier listing, the second stops at once and
 // changes nothing; the first then lists its own drawing. A listing that a run elsewhere (through
-// a link) has taken meanwhile stops the first before it empties that listing.
+// a link) has taken meanwhile stops the first before it empties that listing. Where the folder
+// cannot be claimed, the listing is the claim, taken before the copy is made.
 TEST(TwoRunsTest, TheFirstListsItsOwnDrawing) {
     enum Meanwhile { kEarlierListing, kNoListing, kListingTakenElsewhere };
-    for (const Meanwhile meanwhile : {kEarlierListing, kNoListing, kListingTakenElsewhere}) {
-        SCOPED_TRACE(meanwhile);
-        test::TempDir dir;
-        test::writeFile(dir / "a.dxf", kLf);
-        test::writeFile(dir / "b.dxf", " 70\n2\n");
-        // Longer than the listing that replaces it: none of it may stay behind.
-        const std::string old(1000, 'e');
-        if (meanwhile == kEarlierListing) test::writeFile(dir / "output.txt", old);
-        test::FakeHost first, second;
-        std::string stopped;
-        std::optional<OutputFile> elsewhere;
-        first.onBox = [&] {
-            const auto before = snapshot(dir.path);
-            stopped =
-                test::failureOf([&] { subDXFver(dir / "b.dxf", second, test::appIn(dir.path)); });
-            EXPECT_EQ(snapshot(dir.path), before);
-            EXPECT_TRUE(second.boxes.empty());
-            if (meanwhile != kListingTakenElsewhere) return;
-            test::writeFile(dir / "output.txt", old);
-            elsewhere = OutputFile::openExisting(dir / "output.txt");
-            ASSERT_TRUE(elsewhere && elsewhere->tryLock());
-        };
-        const auto run = [&] { subDXFver(dir / "a.dxf", first, test::appIn(dir.path)); };
-        if (meanwhile == kListingTakenElsewhere) {
-            EXPECT_NE(test::failureOf(run).find("別の実行が一覧を書き込んでいます"),
-                      std::string::npos);
-            EXPECT_EQ(test::readFile(dir / "output.txt"), old);
-        } else {
-            run();
-            EXPECT_EQ(test::readFile(dir / "output.txt"), test::listingOf(" 70\r\n1\r\n\r\n"));
+    for (const bool claims : {true, false})
+        for (const Meanwhile meanwhile : {kEarlierListing, kNoListing, kListingTakenElsewhere}) {
+            // Without a claim on the folder, the first holds the listing at its box already.
+            if (!claims && meanwhile == kListingTakenElsewhere) continue;
+            SCOPED_TRACE(std::to_string(meanwhile) + (claims ? " folder claimed" : " no claim"));
+            const FileLayerAs paths({.folderClaims = claims});
+            test::TempDir dir;
+            test::writeFile(dir / "a.dxf", kLf);
+            test::writeFile(dir / "b.dxf", " 70\n2\n");
+            // Longer than the listing that replaces it: none of it may stay behind.
+            const std::string old(1000, 'e');
+            if (meanwhile == kEarlierListing) test::writeFile(dir / "output.txt", old);
+            test::FakeHost first, second;
+            std::string stopped;
+            std::optional<OutputFile> elsewhere;
+            first.onBox = [&] {
+                EXPECT_EQ(std::filesystem::exists(dir / "output.txt"),
+                          !claims || meanwhile == kEarlierListing);
+                const auto before = snapshot(dir.path);
+                stopped = test::failureOf(
+                    [&] { subDXFver(dir / "b.dxf", second, test::appIn(dir.path)); });
+                EXPECT_EQ(snapshot(dir.path), before);
+                EXPECT_TRUE(second.boxes.empty());
+                if (meanwhile != kListingTakenElsewhere) return;
+                test::writeFile(dir / "output.txt", old);
+                elsewhere = OutputFile::openExisting(dir / "output.txt");
+                ASSERT_TRUE(elsewhere && elsewhere->tryLock());
+            };
+            const auto run = [&] { subDXFver(dir / "a.dxf", first, test::appIn(dir.path)); };
+            if (meanwhile == kListingTakenElsewhere) {
+                EXPECT_NE(test::failureOf(run).find("別の実行が一覧を書き込んでいます"),
+                          std::string::npos);
+                EXPECT_EQ(test::readFile(dir / "output.txt"), old);
+            } else {
+                run();
+                EXPECT_EQ(test::readFile(dir / "output.txt"), test::listingOf(" 70\r\n1\r\n\r\n"));
+            }
+            EXPECT_NE(stopped.find("別の実行が一覧を書き込んでいます"), std::string::npos)
+                << stopped;
+            EXPECT_EQ(test::readFile(dir / "unix.dxf"), " 70\r\n1\r\n\r\n");
         }
-        EXPECT_NE(stopped.find("別の実行が一覧を書き込んでいます"), std::string::npos) << stopped;
-        EXPECT_EQ(test::readFile(dir / "unix.dxf"), " 70\r\n1\r\n\r\n");
+}
+
+// Without a claim on the folder too, a drawing that cannot be read creates no listing.
+TEST(TwoRunsTest, WithoutAClaimAnUnreadableDrawingCreatesNoListing) {
+    const FileLayerAs paths({.folderClaims = false});
+    test::TempDir dir;
+    test::writeFile(dir / "empty.dxf", "");
+    for (const char* name : {"empty.dxf", "missing.dxf"}) {
+        test::FakeHost host;
+        EXPECT_NE(test::failureOf([&] { subDXFver(dir / name, host, test::appIn(dir.path)); }), "");
+        EXPECT_FALSE(std::filesystem::exists(dir / "output.txt")) << name;
     }
 }
 
 // Exit or a closed window during the copy of a large LF drawing stops the run there: the
 // window's events end the program through the event hook, which the copy calls every few
 // kilobytes. The earlier copy stays, and no listing, box or temporary file appears. On Linux the
-// copy has no name until it is complete, so that a run killed meanwhile leaves nothing either.
+// copy has no name until it is complete, so that a run killed meanwhile leaves nothing either;
+// where it has a name (file systems without unnamed files), the name goes with the stopped run.
 TEST(StopTest, StopDuringTheCopyLeavesTheFolderAsItWas) {
-    test::TempDir dir;
-    test::writeFile(dir / "in.dxf", std::string(100'000, '\n'));
-    test::writeFile(dir / "unix.dxf", "earlier");
-    const auto before = snapshot(dir.path);
-    test::FakeHost host;
-    host.onEvents = [&, calls = 0]() mutable {
+    for (const bool unnamed : {true, false}) {
+        SCOPED_TRACE(unnamed ? "unnamed copy" : "named copy");
+        const FileLayerAs paths({.unnamedFiles = unnamed});
+        test::TempDir dir;
+        test::writeFile(dir / "in.dxf", std::string(100'000, '\n'));
+        test::writeFile(dir / "unix.dxf", "earlier");
+        const auto before = snapshot(dir.path);
+        test::FakeHost host;
+        host.onEvents = [&, calls = 0]() mutable {
 #ifdef __linux__
-        EXPECT_EQ(snapshot(dir.path), before);
+            EXPECT_EQ(snapshot(dir.path) == before, unnamed);
 #endif
-        if (++calls == 3) throw std::runtime_error("end");
+            if (++calls == 3) throw std::runtime_error("end");
+        };
+        EXPECT_THROW(subDXFver(dir / "in.dxf", host, test::appIn(dir.path)), std::runtime_error);
+        EXPECT_TRUE(host.boxes.empty());
+        EXPECT_EQ(snapshot(dir.path), before);
+    }
+}
+
+// Writes cut short (by a signal, a full pipe) go on where they stopped: with at most a few
+// bytes per write, the listing, the copy and the scratch file of a long header variable are as
+// ever, and every descriptor the runs opened is closed again.
+TEST(ShortWriteTest, EveryByteArrivesOnce) {
+    std::string dxf = "  0\nSECTION\n  2\nHEADER\n  9\n$V\n";
+    for (int i = 0; i < 30000; ++i) dxf += " 10\n" + std::to_string(100000 + i) + "\n";
+    dxf += "  0\nENDSEC\n  0\nEOF\n";
+    const auto runIn = [&](const test::TempDir& dir) {
+        test::writeFile(dir / "in.dxf", dxf);
+        test::FakeHost host;
+        subDXFver(dir / "in.dxf", host, test::appIn(dir.path));
+        return std::pair(test::readFile(dir / "unix.dxf"), test::readFile(dir / "output.txt"));
     };
-    EXPECT_THROW(subDXFver(dir / "in.dxf", host, test::appIn(dir.path)), std::runtime_error);
-    EXPECT_TRUE(host.boxes.empty());
-    EXPECT_EQ(snapshot(dir.path), before);
+    // The scratch files' names, when they have one: none may stay behind.
+    const auto scratchNames = [] {
+        std::set<std::string> names;
+        for (const auto& entry :
+             std::filesystem::directory_iterator(std::filesystem::temp_directory_path())) {
+            const std::string name = entry.path().filename().string();
+            if (name.starts_with("dxflist-") && name.size() == 14) names.insert(name);
+        }
+        return names;
+    };
+    test::TempDir whole, cut;
+    const auto expected = runIn(whole);
+    const int descriptors = openDescriptors();
+    const auto scratch = scratchNames();
+    // Named files, as some file systems make them, for the copy and the scratch file too.
+    const FileLayerAs paths({.unnamedFiles = false, .writeLimit = 4093});
+    EXPECT_EQ(runIn(cut), expected);
+    EXPECT_EQ(openDescriptors(), descriptors);
+    EXPECT_EQ(scratchNames(), scratch);
 }
 
 // Open makes the program's folder current; a folder that is gone is named in the failure.

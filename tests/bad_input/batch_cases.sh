@@ -88,6 +88,30 @@ touch "$work/perm/ro/unix.dxf" "$work/perm/ro/output.txt" && chmod 666 "$work/pe
 check "CR LF copy written in place in a read-only folder, standard input closed" '((status == 0)) && same_as_lf "$work/perm/ro"' \
     bash -c 'exec "$@" <&-' - "${as_user[@]}" "$batch" "$work/perm/lf.dxf" "$work/perm/ro"
 
+# Two runs of LF drawings at once in a folder their user may write but not list (mode 0733,
+# another owner): one lists its drawing, the other stops at once or comes after it, and the copy
+# and the listing are always of one drawing. Ten races.
+mkdir -p "$work/race/app" "$work/race/refb"
+tr -d '\r' <"$sample" >"$work/race/b.dxf" && cp "$lf" "$work/race/a.dxf" && chmod 644 "$work/race/"*.dxf
+"$batch" "$work/race/b.dxf" "$work/race/refb" 2>/dev/null
+chmod 755 "$work" "$work/race" && chmod 733 "$work/race/app"
+mixed=""
+for i in $(seq 10); do
+    rm -f "$work/race/app/"*
+    "${as_user[@]}" "$batch" "$work/race/a.dxf" "$work/race/app" 2>"$work/race/err.a" & pa=$!
+    "${as_user[@]}" "$batch" "$work/race/b.dxf" "$work/race/app" 2>"$work/race/err.b" & pb=$!
+    wait $pa; sa=$?; wait $pb; sb=$?
+    status="$sa $sb"
+    { same_as_lf "$work/race/app" && ((sa == 0)); } || {
+        cmp -s "$work/race/app/output.txt" "$work/race/refb/output.txt" &&
+            cmp -s "$work/race/app/unix.dxf" "$work/race/refb/unix.dxf" && ((sb == 0)); } ||
+        mixed+=" race $i (status $sa $sb)"
+    ((sa == 0)) || grep -qF "別の実行" "$work/race/err.a" || mixed+=" race $i: $(tail -c 200 "$work/race/err.a")"
+    ((sb == 0)) || grep -qF "別の実行" "$work/race/err.b" || mixed+=" race $i: $(tail -c 200 "$work/race/err.b")"
+    [[ $(ls -A "$work/race/app" | tr '\n' ' ') == "output.txt unix.dxf " ]] || mixed+=" race $i left: $(ls -A "$work/race/app")"
+done
+check "two runs at once in a folder nobody may list: one drawing's copy and listing" '[[ -z $mixed ]] || { echo "$mixed" >"$work/err"; false; }'
+
 # Too little memory (ulimit -v), from too little for the buffers to too little for a thread of
 # the program's own: every run ends with the complete listing, or with a message in Japanese that
 # names the drawing, the listing then whole lines of it, or the earlier listing left as it was.
@@ -107,7 +131,7 @@ if [[ -z ${DXFLIST_SANITIZED:-} ]]; then
 fi
 
 # The copy written in place never goes through a link or a second name, nor starts where the
-# listing cannot be written, and a copy it could not finish is said to be incomplete.
+# listing cannot be written, and a copy it could not finish is emptied, and the box says so.
 mkdir -p "$work/perm/rw" && install -m 666 "$sample" "$work/perm/rw/other.dxf" && install -m 666 "$sample" "$work/perm/ref.dxf"
 for shape in symlink hardlink nolisting filesize; do
     d=$work/perm/$shape && mkdir -p "$d" && touch "$d/output.txt"
@@ -125,7 +149,7 @@ check "in place: a unix.dxf with a second name is not written through" '((status
     "${as_user[@]}" "$batch" "$work/perm/lf.dxf" "$work/perm/hardlink"
 check "in place: without a listing the old copy stays" '((status == 2)) && [[ $(cat "$work/perm/nolisting/unix.dxf") == $'"'"'old copy\r'"'"' ]]' \
     "${as_user[@]}" "$batch" "$work/perm/lf.dxf" "$work/perm/nolisting"
-check "in place: a copy stopped by a file-size limit is said to be incomplete" '((status == 2)) && has "不完全" && has "File too large"' \
+check "in place: a copy stopped by a file-size limit is emptied" '((status == 2)) && has "unix.dxf は書き込みの途中で止まったので、空にしました" && has "File too large" && [[ ! -s $work/perm/filesize/unix.dxf ]]' \
     bash -c 'ulimit -f 1 && exec "$@"' - "${as_user[@]}" "$batch" "$work/perm/lf.dxf" "$work/perm/filesize"
 
 # A run killed while it copies an LF drawing leaves no file behind: three such runs, then one
@@ -140,9 +164,20 @@ for i in 1 2 3; do
     kill -KILL "$pid" 2>/dev/null; wait "$pid" 2>/dev/null
     leftovers+=$(ls -A "$work/killed")
 done
-rm -f "$work/killed.dxf"
 check "runs killed during the copy leave nothing, the next lists" '[[ -z $leftovers ]] && ((status == 0)) && same_as_lf "$work/killed"' \
     "$batch" "$lf" "$work/killed"
+# A copy written in place cannot be made in one step: a run killed while it writes leaves it
+# part written, and the next run on the drawing writes it again, whole.
+d=$work/perm/inplacekilled && mkdir -p "$d" && touch "$d/unix.dxf" "$d/output.txt" && chmod 666 "$d"/* && chmod 555 "$d"
+chmod 644 "$work/killed.dxf"
+"${as_user[@]}" "$batch" "$work/killed.dxf" "$d" 2>/dev/null &
+pid=$!
+for _ in $(seq 3000); do [[ -s $d/unix.dxf ]] && break; sleep 0.01; done
+kill -KILL "$pid" 2>/dev/null; wait "$pid" 2>/dev/null
+partial=$(stat -c %s "$d/unix.dxf")
+rm -f "$work/killed.dxf"
+check "in place: a copy killed at $partial bytes is written whole by the next run" '((partial > 0)) && ((status == 0)) && same_as_lf "$d"' \
+    "${as_user[@]}" "$batch" "$work/perm/lf.dxf" "$d"
 
 # No thread to be had (ulimit -u): the reading ahead and writing behind happen on the run's own
 # thread, and the listing and the copy are as ever.

@@ -44,13 +44,18 @@ deep=${deep%/}
 mkdir -p "$deep" && cp "$CORPUS/derived_lf_final_nl__ezdxf_R12_ansi932_crlf.dxf" "$deep/in.dxf"
 compare "$deep/in.dxf" "$deep"
 # A run killed while it copies an LF drawing leaves nothing behind: its new file goes with the
-# process. Killed once the copy is seen, then the drawing is listed as ever.
+# process, and so does its claim on the folder. While it copies, a second run in the folder
+# stops at once; once it is killed, the drawing is listed as ever.
 mkdir -p "$T/killed"
 { yes $' 70\n1' || true; } | head -c 300000000 >"$T/killed.dxf"
 setarch -R wine "$EXE" "$(winpath "$T/killed.dxf")" "$(winpath "$T/killed")" >/dev/null 2>&1 &
 killed=$! # Wine's loader keeps the process number: this is the program itself
 for _ in $(seq 1000); do [[ -n $(ls -A "$T/killed") ]] && break; sleep 0.01; done
 [[ -n $(ls -A "$T/killed") ]] || fail "the killed run's copy was never seen"
+second=0
+setarch -R wine "$EXE" "$(winpath "$CORPUS/gdal_3d.dxf")" "$(winpath "$T/killed")" 2>"$T/second.err" || second=$?
+((second == 2)) && grep -qF "別の実行" "$T/second.err" ||
+    fail "a second run in the folder of a run that copies: status $second: $(tail -c 300 "$T/second.err")"
 kill -KILL "$killed"
 wait "$killed" || true
 for _ in $(seq 500); do [[ -z $(ls -A "$T/killed") ]] && break; sleep 0.01; done
