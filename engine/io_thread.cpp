@@ -1,0 +1,115 @@
+#include "engine/io_thread.h"
+
+#include <algorithm>
+#include <new>
+#include <system_error>
+
+namespace dxflist {
+namespace {
+
+// Jobs queued before a sleeping I/O thread is woken for them: each wake-up of the other core
+// costs a context switch on both sides.
+constexpr std::size_t kWakeFor = 2;
+
+}  // namespace
+
+std::shared_ptr<IoThread> IoThread::shared() {
+    static std::mutex guard;
+    static std::weak_ptr<IoThread> current;
+    const std::lock_guard lock(guard);
+    std::shared_ptr<IoThread> thread = current.lock();
+    if (!thread) {
+        thread = std::make_shared<IoThread>();
+        current = thread;
+    }
+    return thread;
+}
+
+IoThread::~IoThread() {
+    if (!thread_.joinable()) return;
+    {
+        const std::lock_guard lock(mutex_);
+        quit_ = true;
+    }
+    posted_.notify_one();
+    thread_.join();
+}
+
+IoThread::Ticket IoThread::post(std::function<void()> job) {
+    std::unique_lock lock(mutex_);
+    if (!thread_.joinable() && !noThread_) {
+        try {
+            thread_ = std::thread(&IoThread::work, this);
+        } catch (const std::system_error&) {
+            noThread_ = true;
+        } catch (const std::bad_alloc&) {
+            noThread_ = true;
+        }
+    }
+    if (!noThread_) {
+        jobs_.push_back(std::move(job));
+        const Ticket ticket = ++postedCount_;
+        const bool wake = sleeping_ && jobs_.size() >= kWakeFor;
+        lock.unlock();
+        if (wake) posted_.notify_one();
+        return ticket;
+    }
+    // Without the thread nothing is ever queued, so this job is the next in order.
+    const Ticket ticket = ++postedCount_;
+    lock.unlock();
+    std::exception_ptr failure;
+    try {
+        job();
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    ran(ticket, failure);
+    return ticket;
+}
+
+void IoThread::ran(Ticket ticket, std::exception_ptr failure) {
+    {
+        const std::lock_guard lock(mutex_);
+        ranCount_ = ticket;
+        if (failure) failures_.emplace_back(ticket, failure);
+    }
+    ranOne_.notify_all();
+}
+
+void IoThread::wait(Ticket ticket) {
+    std::unique_lock lock(mutex_);
+    if (ranCount_ < ticket && sleeping_) posted_.notify_one();
+    ranOne_.wait(lock, [&] { return ranCount_ >= ticket; });
+    const auto failed = std::find_if(failures_.begin(), failures_.end(),
+                                     [&](const auto& entry) { return entry.first == ticket; });
+    if (failed == failures_.end()) return;
+    const std::exception_ptr failure = failed->second;
+    failures_.erase(failed);
+    std::rethrow_exception(failure);
+}
+
+void IoThread::work() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        while (jobs_.empty() && !quit_) {
+            sleeping_ = true;
+            posted_.wait(lock);
+            sleeping_ = false;
+        }
+        if (jobs_.empty()) return;
+        std::function<void()> job = std::move(jobs_.front());
+        jobs_.pop_front();
+        const Ticket ticket = ranCount_ + 1;
+        lock.unlock();
+        std::exception_ptr failure;
+        try {
+            job();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        ran(ticket, failure);
+        lock.lock();
+    }
+}
+
+}  // namespace dxflist
