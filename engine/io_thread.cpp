@@ -57,17 +57,18 @@ IoThread::Ticket IoThread::post(std::function<void()> job) {
     // Without the thread nothing is ever queued, so this job is the next in order.
     const Ticket ticket = ++postedCount_;
     lock.unlock();
+    run(job, ticket);
+    return ticket;
+}
+
+// Runs a job, on the thread or the caller's, and keeps what it threw for the one who waits.
+void IoThread::run(const std::function<void()>& job, Ticket ticket) {
     std::exception_ptr failure;
     try {
         job();
     } catch (...) {
         failure = std::current_exception();
     }
-    ran(ticket, failure);
-    return ticket;
-}
-
-void IoThread::ran(Ticket ticket, std::exception_ptr failure) {
     {
         const std::lock_guard lock(mutex_);
         ranCount_ = ticket;
@@ -101,13 +102,7 @@ void IoThread::work() {
         jobs_.pop_front();
         const Ticket ticket = ranCount_ + 1;
         lock.unlock();
-        std::exception_ptr failure;
-        try {
-            job();
-        } catch (...) {
-            failure = std::current_exception();
-        }
-        ran(ticket, failure);
+        run(job, ticket);
         lock.lock();
     }
 }

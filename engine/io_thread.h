@@ -41,7 +41,7 @@ class IoThread {
 
   private:
     void work();
-    void ran(Ticket ticket, std::exception_ptr failure);
+    void run(const std::function<void()>& job, Ticket ticket);
 
     std::mutex mutex_;
     std::condition_variable posted_;
