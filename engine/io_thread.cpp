@@ -5,14 +5,6 @@
 #include <system_error>
 
 namespace dxflist {
-namespace {
-
-// Jobs queued before a sleeping I/O thread is woken for them: each wake-up of the other core
-// costs a context switch on both sides.
-constexpr std::size_t kWakeFor = 2;
-
-}  // namespace
-
 std::shared_ptr<IoThread> IoThread::shared() {
     static std::mutex guard;
     static std::weak_ptr<IoThread> current;
@@ -49,9 +41,8 @@ IoThread::Ticket IoThread::post(std::function<void()> job) {
     if (!noThread_) {
         jobs_.push_back(std::move(job));
         const Ticket ticket = ++postedCount_;
-        const bool wake = sleeping_ && jobs_.size() >= kWakeFor;
         lock.unlock();
-        if (wake) posted_.notify_one();
+        posted_.notify_one();
         return ticket;
     }
     // Without the thread nothing is ever queued, so this job is the next in order.
@@ -79,7 +70,6 @@ void IoThread::run(const std::function<void()>& job, Ticket ticket) {
 
 void IoThread::wait(Ticket ticket) {
     std::unique_lock lock(mutex_);
-    if (ranCount_ < ticket && sleeping_) posted_.notify_one();
     ranOne_.wait(lock, [&] { return ranCount_ >= ticket; });
     const auto failed = std::find_if(failures_.begin(), failures_.end(),
                                      [&](const auto& entry) { return entry.first == ticket; });
@@ -92,11 +82,7 @@ void IoThread::wait(Ticket ticket) {
 void IoThread::work() {
     std::unique_lock lock(mutex_);
     for (;;) {
-        while (jobs_.empty() && !quit_) {
-            sleeping_ = true;
-            posted_.wait(lock);
-            sleeping_ = false;
-        }
+        posted_.wait(lock, [this] { return !jobs_.empty() || quit_; });
         if (jobs_.empty()) return;
         std::function<void()> job = std::move(jobs_.front());
         jobs_.pop_front();

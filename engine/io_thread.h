@@ -30,9 +30,7 @@ class IoThread {
     IoThread(const IoThread&) = delete;
     IoThread& operator=(const IoThread&) = delete;
 
-    // Queues a job behind the ones before it; the thread is started with the first one. A
-    // sleeping thread is woken once two jobs wait for it, or someone waits for one, so that it
-    // reads or writes two buffers a wake-up where it can. Where
+    // Queues a job behind the ones before it; the thread is started with the first one. Where
     // no thread can be started (a limit on processes or on memory), the job runs at once on the
     // caller's thread: the overlap is lost, the work is not.
     Ticket post(std::function<void()> job);
@@ -51,7 +49,6 @@ class IoThread {
     Ticket ranCount_ = 0;  // jobs run, in the order they were posted
     std::vector<std::pair<Ticket, std::exception_ptr>> failures_;
     bool noThread_ = false;
-    bool sleeping_ = false;  // the thread waits for jobs
     bool quit_ = false;
     std::thread thread_;
 };
