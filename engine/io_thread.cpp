@@ -5,6 +5,7 @@
 #include <system_error>
 
 namespace dxflist {
+
 std::shared_ptr<IoThread> IoThread::shared() {
     static std::mutex guard;
     static std::weak_ptr<IoThread> current;
