@@ -4,7 +4,8 @@
 # the performance targets.
 #   bench/run_bench.sh BUILD_DIR [RUNS [BEFORE_BUILD_DIR]]
 # Prints medians of RUNS interleaved runs (default 5) of wall and CPU time, their ratios to the
-# floor, throughput and peak memory, a plain pair-scanning loop on the same files as a
+# floor, the share of a CPU each used and its context switches (why a run waits), throughput
+# and peak memory, a plain pair-scanning loop on the same files as a
 # yardstick, compares the real program, driven under Xvfb, with the batch, and, where valgrind
 # is installed, counts the instructions per pair (bench/instructions.sh). Given a second
 # build (of an earlier version, say), its dxflist-batch is timed in the same rounds too.
@@ -27,27 +28,31 @@ done
 
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 
-# Runs a command and appends "wall_us cpu_us" (cpu: user + system, its children included).
+# Runs a command and appends "wall_us cpu_us voluntary involuntary" (cpu: user + system, its
+# children included; then the context switches of its processes: voluntary ones are waits, for
+# a buffer, a lock or the disk, involuntary ones a core taken by another thread or process).
 # Every run starts with the files of the runs before written out (sync, not timed): otherwise
 # the system's flush of hundreds of megabytes written a moment ago takes the second core from
 # whichever run comes next.
 timed() {
     local TIMEFORMAT='%3R %3U %3S' t
     sync
+    : >"$work/usage"
     t=$( { time "$@" >/dev/null 2>&1; } 2>&1)
-    awk '{printf "%d %d\n", $1 * 1e6, ($2 + $3) * 1e6}' <<<"$t"
+    awk -v t="$t" '{v += $1; i += $2} END {split(t, a, " "); printf "%d %d %d %d\n", a[1] * 1e6, (a[2] + a[3]) * 1e6, v, i}' \
+        "$work/usage"
+}
+# Runs one process of a timed command, adding its context switches and peak memory (KiB) to
+# $work/usage.
+usage() {
+    /usr/bin/time -a -f '%w %c %M' -o "$work/usage" "$@"
 }
 
-# Runs the listing of $1 into $work/app, with peak memory from /usr/bin/time if present. Like
-# the floor's files, the listing of the run before is overwritten, not removed first.
+# Runs the listing of $1 into $work/app. Like the floor's files, the listing of the run before
+# is overwritten, not removed first.
 mkdir "$work/app"
 run_engine() {
-    if [[ -x /usr/bin/time ]]; then
-        /usr/bin/time -f %M -o "$work/rss" "$batch" "$1" "$work/app" 2>/dev/null
-    else
-        "$batch" "$1" "$work/app" 2>/dev/null
-        echo 0 >"$work/rss"
-    fi
+    usage "$batch" "$1" "$work/app" 2>/dev/null
 }
 
 # The floor: the same reading and writing through a user buffer with dd, no look at the bytes.
@@ -55,12 +60,12 @@ run_engine() {
 # For an LF file: the input read, a copy as large as unix.dxf written ($3) and read, and the
 # listing written ($2).
 run_floor() {
-    dd if="$1" of=/dev/null bs=1M status=none
+    usage dd if="$1" of=/dev/null bs=1M status=none
     if (($# == 3)); then
-        dd if=/dev/zero of="$work/floor-copy" bs=1M count="$3" iflag=count_bytes status=none
-        dd if="$work/floor-copy" of=/dev/null bs=1M status=none
+        usage dd if=/dev/zero of="$work/floor-copy" bs=1M count="$3" iflag=count_bytes status=none
+        usage dd if="$work/floor-copy" of=/dev/null bs=1M status=none
     fi
-    dd if=/dev/zero of="$work/floor-listing" bs=1M count="$2" iflag=count_bytes status=none
+    usage dd if=/dev/zero of="$work/floor-listing" bs=1M count="$2" iflag=count_bytes status=none
 }
 
 # A yardstick: the least a pair lister can do (bench/plain_scan.cpp), on CR LF files.
@@ -71,27 +76,37 @@ run_plain() {
 
 # The earlier build's run, as run_engine's.
 run_before() {
-    "$before" "$1" "$work/app" 2>/dev/null
+    usage "$before" "$1" "$work/app" 2>/dev/null
 }
 
-declare -A engine_us floor_us plain_us engine_cpu floor_cpu rss_kb before_us before_cpu
+declare -A engine_us floor_us plain_us engine_cpu floor_cpu rss_kb before_us before_cpu \
+    engine_vol engine_invol floor_vol floor_invol before_vol before_invol
 measure() {  # name file
-    local name=$1 file=$2 e=() f=() p=() ec=() fc=() r=() b=() bc=() sizes
+    local name=$1 file=$2 e=() f=() p=() ec=() fc=() r=() b=() bc=() ev=() ei=() flv=() fli=() bv=() bi=() sizes
     rm -f "$work/app/unix.dxf"
     run_engine "$file"
     sizes=$(stat -c %s "$work/app/output.txt")
     [[ ! -e $work/app/unix.dxf ]] || sizes+=" $(stat -c %s "$work/app/unix.dxf")"
     for ((i = 0; i < runs; i++)); do
-        read -r w c < <(timed run_engine "$file"); e+=("$w") ec+=("$c") r+=("$(cat "$work/rss")")
+        read -r w c v i < <(timed run_engine "$file"); e+=("$w") ec+=("$c") ev+=("$v") ei+=("$i")
+        r+=("$(awk '{print $3}' "$work/usage")")
         # shellcheck disable=SC2086 # sizes holds one or two numbers
-        read -r w c < <(timed run_floor "$file" $sizes); f+=("$w") fc+=("$c")
-        if [[ $name == *-crlf ]]; then read -r w c < <(timed run_plain "$file"); p+=("$w"); fi
-        if [[ -n $before ]]; then read -r w c < <(timed run_before "$file"); b+=("$w") bc+=("$c"); fi
+        read -r w c v i < <(timed run_floor "$file" $sizes); f+=("$w") fc+=("$c") flv+=("$v") fli+=("$i")
+        if [[ $name == *-crlf ]]; then read -r w c v i < <(timed run_plain "$file"); p+=("$w"); fi
+        if [[ -n $before ]]; then
+            read -r w c v i < <(timed run_before "$file"); b+=("$w") bc+=("$c") bv+=("$v") bi+=("$i")
+        fi
     done
     if [[ -n $before ]]; then
         before_us[$name]=$(printf '%s\n' "${b[@]}" | median)
         before_cpu[$name]=$(printf '%s\n' "${bc[@]}" | median)
+        before_vol[$name]=$(printf '%s\n' "${bv[@]}" | median)
+        before_invol[$name]=$(printf '%s\n' "${bi[@]}" | median)
     fi
+    engine_vol[$name]=$(printf '%s\n' "${ev[@]}" | median)
+    engine_invol[$name]=$(printf '%s\n' "${ei[@]}" | median)
+    floor_vol[$name]=$(printf '%s\n' "${flv[@]}" | median)
+    floor_invol[$name]=$(printf '%s\n' "${fli[@]}" | median)
     engine_us[$name]=$(printf '%s\n' "${e[@]}" | median)
     floor_us[$name]=$(printf '%s\n' "${f[@]}" | median)
     engine_cpu[$name]=$(printf '%s\n' "${ec[@]}" | median)
@@ -110,8 +125,8 @@ e=() f=() ec=() fc=()
 for ((i = 0; i < runs; i++)); do
     t=0 u=0 tc=0 uc=0
     for file in "${corpus[@]}"; do
-        read -r w c < <(timed run_engine "$file"); t=$((t + w)) tc=$((tc + c))
-        read -r w c < <(timed run_floor "$file" "$(stat -c %s "$work/app/output.txt")")
+        read -r w c _ < <(timed run_engine "$file"); t=$((t + w)) tc=$((tc + c))
+        read -r w c _ < <(timed run_floor "$file" "$(stat -c %s "$work/app/output.txt")")
         u=$((u + w)) uc=$((uc + c))
     done
     e+=("$t") f+=("$u") ec+=("$tc") fc+=("$uc")
@@ -135,13 +150,26 @@ echo "(${runs} interleaved runs each; medians of wall time and of CPU time, user
 echo " floor: dd bs=1M reading the input and writing a file as large as the listing, for LF files"
 echo " also writing and reading one as large as unix.dxf; corpus: ${#corpus[@]} files, $corpus_bytes bytes per round)"
 echo
+echo "Why a run waits: the share of a CPU used over the run (CPU time / wall time) and the context"
+echo "switches of its processes, voluntary (waits: for a buffer, a lock, the disk) / involuntary"
+echo "(the core taken by another thread or process), medians:"
+printf '%-12s %10s %10s %16s %16s\n' file engine_cpus floor_cpus engine_switches floor_switches
+for name in big100-crlf big100-lf big400-crlf big400-lf; do
+    awk -v n="$name" -v e="${engine_us[$name]}" -v f="${floor_us[$name]}" -v ec="${engine_cpu[$name]}" \
+        -v fc="${floor_cpu[$name]}" -v es="${engine_vol[$name]}/${engine_invol[$name]}" \
+        -v fs="${floor_vol[$name]}/${floor_invol[$name]}" \
+        'BEGIN {printf "%-12s %10.2f %10.2f %16s %16s\n", n, ec/e, fc/f, es, fs}'
+done
+echo
 if [[ -n $before ]]; then
     echo "The earlier build ($before), timed in the same rounds:"
-    printf '%-12s %9s %6s %9s %6s %14s\n' file before_s ratio before_cpu ratio now/before_cpu
+    printf '%-12s %9s %6s %9s %6s %14s %10s %16s\n' file before_s ratio before_cpu ratio now/before_cpu \
+        before_cpus before_switches
     for name in big100-crlf big100-lf big400-crlf big400-lf; do
         awk -v n="$name" -v b="${before_us[$name]}" -v f="${floor_us[$name]}" \
             -v bc="${before_cpu[$name]}" -v fc="${floor_cpu[$name]}" -v ec="${engine_cpu[$name]}" \
-            'BEGIN {printf "%-12s %9.3f %6.2f %9.3f %6.2f %14.2f\n", n, b/1e6, b/f, bc/1e6, bc/fc, ec/bc}'
+            -v bs="${before_vol[$name]}/${before_invol[$name]}" \
+            'BEGIN {printf "%-12s %9.3f %6.2f %9.3f %6.2f %14.2f %10.2f %16s\n", n, b/1e6, b/f, bc/1e6, bc/fc, ec/bc, bc/b, bs}'
     done
     echo
 fi
@@ -183,7 +211,9 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
 echo
 check "100 MB CR LF, engine / floor" "$(ratio "${engine_us[big100-crlf]}" "${floor_us[big100-crlf]}")" 1.5
 check "100 MB LF, engine / floor" "$(ratio "${engine_us[big100-lf]}" "${floor_us[big100-lf]}")" 1.5
-[[ -z $per_pair ]] || check "instructions per pair, first 10 MB of 100 MB CR LF" "$per_pair" 120
+check "400 MB CR LF, engine / floor" "$(ratio "${engine_us[big400-crlf]}" "${floor_us[big400-crlf]}")" 1.5
+check "400 MB LF, engine / floor" "$(ratio "${engine_us[big400-lf]}" "${floor_us[big400-lf]}")" 1.5
+[[ -z $per_pair ]] || check "instructions per pair, first 10 MB of 100 MB CR LF" "$per_pair" 111
 for name in big100-crlf big100-lf big400-crlf big400-lf; do
     check "$name, peak memory in MiB, under" "$(awk -v k="${rss_kb[$name]}" 'BEGIN {printf "%.1f", k / 1024}')" 9.99
 done

@@ -2,24 +2,30 @@
 // Buffered writing of text files made of CR LF lines: the listing and the CR LF copy.
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string_view>
+#include <vector>
 
+#include "engine/io_thread.h"
 #include "engine/os_file.h"
 #include "engine/text.h"
-#include "engine/worker.h"
 
 namespace dxflist {
 
-// Appends bytes to a file through a buffer, which is written on a thread of its own while the
-// next one is filled. When the file cannot be written, or the writer is dropped by a failure,
-// the file is cut back to its last whole line, so that it never ends in half a line.
+// Appends bytes to a file through buffers, each written on the run's I/O thread while the next
+// ones are filled. Each write ends at a line end: the line begun goes on in the next buffer,
+// so that the file only ever grows by whole lines, even when the program is killed; only a
+// line longer than a buffer is written in pieces. When the file cannot be written, or the
+// writer is dropped by a failure, the file is cut back to its last whole line.
 class ByteWriter {
   public:
     static constexpr std::size_t kDefaultBuffer = std::size_t{1} << 20;
+    // The buffer being filled and those being written meanwhile.
+    static constexpr std::size_t kBuffers = 4;
 
     explicit ByteWriter(const std::filesystem::path& path, std::size_t bufferSize = kDefaultBuffer);
     explicit ByteWriter(OutputFile file, std::size_t bufferSize = kDefaultBuffer);
@@ -47,13 +53,14 @@ class ByteWriter {
     // Writing straight into the buffer: cursor() is where the next byte goes, room() how many
     // may go there, and commit() takes the end of what was written (commitLines() when that
     // ends a line). reserve() first makes room for up to `size` bytes (at most the buffer's).
-    char* cursor() { return buffer_.get() + used_; }
+    char* cursor() { return buffer_ + used_; }
     std::size_t room() const { return capacity_ - used_; }
     char* reserve(std::size_t size) {
-        if (room() < size) flush();
+        // A second turn only when the line begun, moved to the next buffer, leaves too little.
+        while (room() < size) flush();
         return cursor();
     }
-    void commit(const char* end) { used_ = static_cast<std::size_t>(end - buffer_.get()); }
+    void commit(const char* end) { used_ = static_cast<std::size_t>(end - buffer_); }
     void commitLines(const char* end) {
         commit(end);
         lineEnd_ = used_;
@@ -66,26 +73,36 @@ class ByteWriter {
     const std::filesystem::path& path() const { return file_.path(); }
 
   private:
+    // A buffer, and the write of its lines when one was started.
+    struct Slot {
+        std::unique_ptr<char[]> data;
+        bool writing = false;
+        IoThread::Ticket ticket = 0;
+        std::uint64_t from = 0;   // the file offset it is written at
+        std::size_t size = 0;     // bytes written
+        std::size_t lineEnd = 0;  // end of its last whole line; 0 if none
+    };
     void putSlow(std::string_view bytes);
     void flush();
+    void finishWrite(Slot& slot);
+    void finishWrites();
     void writeNow();
-    void finishBackgroundWrite();
     void keepWholeLines(const char* written, std::size_t lineEnd, std::size_t reached,
                         std::uint64_t before);
 
     OutputFile file_;
-    std::unique_ptr<char[]> buffer_;
-    std::unique_ptr<char[]> spare_;  // the buffer being written in the background, if any
+    std::vector<Slot> slots_;
+    std::size_t current_ = 0;  // the slot being filled
+    char* buffer_;             // its data
     std::size_t capacity_;
     std::size_t used_ = 0;
-    std::size_t lineEnd_ = 0;       // end of the last whole line in the buffer; 0 if none
-    std::uint64_t wholeLines_ = 0;  // bytes of whole lines already in the file
-    bool writing_ = false;          // spare_ is being written, from file offset writingFrom_
-    std::uint64_t writingFrom_ = 0;
-    std::size_t writingLineEnd_ = 0;  // lineEnd_ of spare_
-    bool flushedMidLine_ = false;     // the last buffer written ended inside a line
+    std::size_t lineEnd_ = 0;           // end of the last whole line in the buffer; 0 if none
+    std::uint64_t wholeLines_ = 0;      // bytes of whole lines already in the file
+    std::uint64_t posted_ = 0;          // bytes handed to the I/O thread: where the next go
+    std::atomic<bool> failed_ = false;  // a write failed: the writes after it are not made
+    bool flushedMidLine_ = false;       // the last buffer written ended inside a line
     bool finished_ = false;
-    Worker background_;  // last, so that its thread ends before all else
+    std::shared_ptr<IoThread> io_;
 };
 
 template <class File>

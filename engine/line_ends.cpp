@@ -14,13 +14,15 @@
 #include "engine/failure.h"
 #include "engine/line_reader.h"
 #include "engine/os_file.h"
-#include "engine/worker.h"
+#include "engine/read_ahead.h"
 
 namespace dxflist {
 namespace {
 
 // Bytes of the copy between two chances for window events.
 constexpr std::size_t kCopySlice = 4096;
+// The chunk being copied and those read ahead meanwhile.
+constexpr std::size_t kCopyBuffers = 4;
 
 // Whether the first line, up to the first CR, holds an LF; `in` is read from its start and left
 // there again. Reading the first line of an empty file is reading past its end.
@@ -82,19 +84,13 @@ char* copyWithCrLf(const char* from, const char* stop, char* to) {
 // of megabytes takes seconds, and Exit must be able to stop it.
 bool writeCrLfCopy(InputFile& in, std::size_t chunk, ByteWriter& out, HostServices& host) {
     // The block scan reads up to a block past the bytes it was given.
-    auto buffer = std::make_unique_for_overwrite<char[]>(chunk + kBlock);
-    auto next = std::make_unique_for_overwrite<char[]>(chunk + kBlock);
-    std::size_t nextGot = 0;
-    Worker ahead;  // after the buffers, so that a read still going ends before they do
+    ReadAhead ahead(in, chunk, 0, chunk + kBlock, kCopyBuffers);
     bool endedAtCr = false;
-    for (std::size_t got = in.read(buffer.get(), chunk); got > 0;) {
-        // A whole chunk came: the next one is read while this one is copied.
-        const bool more = got == chunk;
-        if (more) ahead.start([&] { nextGot = in.read(next.get(), chunk); });
-        std::memset(buffer.get() + got, 0, kBlock);  // read by the block scan, never copied
-        const auto* cr = static_cast<const char*>(std::memchr(buffer.get(), '\r', got));
-        const char* stop = cr ? cr : buffer.get() + got;
-        for (const char* from = buffer.get(); from < stop;) {
+    for (ReadAhead::Chunk piece = ahead.next(); piece.size > 0;) {
+        std::memset(piece.buffer + piece.size, 0, kBlock);  // read by the block scan, never copied
+        const auto* cr = static_cast<const char*>(std::memchr(piece.buffer, '\r', piece.size));
+        const char* stop = cr ? cr : piece.buffer + piece.size;
+        for (const char* from = piece.buffer; from < stop;) {
             host.doEvents();
             const char* sliceEnd =
                 from + std::min(kCopySlice, static_cast<std::size_t>(stop - from));
@@ -106,13 +102,9 @@ bool writeCrLfCopy(InputFile& in, std::size_t chunk, ByteWriter& out, HostServic
             endedAtCr = true;
             break;
         }
-        if (more) {
-            ahead.wait();
-            got = nextGot;
-            buffer.swap(next);
-        } else {
-            got = in.read(buffer.get(), chunk);
-        }
+        char* const copied = piece.buffer;
+        piece = ahead.next();
+        ahead.giveBack(copied);
     }
     out.endLine();
     out.finish();

@@ -12,17 +12,19 @@
 #include "engine/byte_scan.h"
 #include "engine/numeric.h"
 #include "engine/os_file.h"
+#include "engine/read_ahead.h"
 #include "engine/text.h"
-#include "engine/worker.h"
 
 namespace dxflist {
 
 class LineReader {
   public:
     // Lines of up to `chunk` bytes are held in memory; longer ones become file regions. The
-    // reader's two buffers hold a chunk and a line each, which with the listing's buffers keeps
-    // a run under 10 MiB whatever the drawing.
+    // reader's buffers hold a chunk and a line each, which with the listing's buffers keeps a
+    // run under 10 MiB whatever the drawing.
     static constexpr std::size_t kDefaultChunk = std::size_t{512} << 10;
+    // The buffer being scanned and those read ahead meanwhile.
+    static constexpr std::size_t kBuffers = 4;
 
     // A chunk for a file of this size: the default, or less for a small file, so that small
     // files do not cost large buffers. Still, no line of the file is longer than its chunk.
@@ -42,15 +44,15 @@ class LineReader {
     std::uint64_t consumed() const { return bufferStart_ + begin_; }
     // The file offset of a byte of the buffer.
     std::uint64_t offsetOf(const char* inBuffer) const {
-        return bufferStart_ + static_cast<std::size_t>(inBuffer - buffer_.get());
+        return bufferStart_ + static_cast<std::size_t>(inBuffer - buffer_);
     }
 
     // Reads the next line; reading when no byte is left is a failure.
     void readLine() {
         // The usual case: the line, its CR and the byte after it are all in the buffer.
-        const char* from = buffer_.get() + begin_;
+        const char* from = buffer_ + begin_;
         const char* cr = nextCr();
-        if (cr + 1 < buffer_.get() + end_ && static_cast<std::size_t>(cr - from) <= chunk_) {
+        if (cr + 1 < buffer_ + end_ && static_cast<std::size_t>(cr - from) <= chunk_) {
             takeLine(from, cr);
             return;
         }
@@ -60,7 +62,7 @@ class LineReader {
     // The line last read; a view stays valid until the next readLine() or atEnd().
     TextRef line() const {
         if (longLine_) return TextRef::inSource(region_);
-        return TextRef::ofPadded({buffer_.get() + lineStart_, lineSize_});
+        return TextRef::ofPadded({buffer_ + lineStart_, lineSize_});
     }
     // The line last read without its leading and trailing space bytes.
     TextRef trimmedLine() const;
@@ -82,7 +84,7 @@ class LineReader {
     // line, 35% fewer instructions (callgrind, the plain reader alone, first 10 MB of the
     // 100 MB CR LF drawing) and 53% less CPU time (the whole drawing).
     bool readUsualPair(TextRef& code, TextRef& value) {
-        const char* base = buffer_.get();
+        const char* base = buffer_;
         std::size_t block = blockStart_;
         std::uint64_t bits = crBits_;
         const char* codeCr = nextCrFrom(block, bits);
@@ -110,11 +112,11 @@ class LineReader {
     // For the fast lane (engine/pair_lane.h), which takes usual lines itself: the unread bytes
     // [unread(), bufferEnd()), behind which lie a CR and a block of zeros; a count of the
     // buffer's loads, which move the bytes; and the end of the lines it took.
-    const char* unread() const { return buffer_.get() + begin_; }
-    const char* bufferEnd() const { return buffer_.get() + end_; }
+    const char* unread() const { return buffer_ + begin_; }
+    const char* bufferEnd() const { return buffer_ + end_; }
     std::uint64_t loads() const { return loads_; }
     void skipTo(const char* next) {
-        begin_ = lineStart_ = static_cast<std::size_t>(next - buffer_.get());
+        begin_ = lineStart_ = static_cast<std::size_t>(next - buffer_);
         lineSize_ = 0;
         longLine_ = false;
         resyncCrBits();
@@ -126,9 +128,9 @@ class LineReader {
     const char* nextCrFrom(std::size_t& block, std::uint64_t& bits) const {
         while (bits == 0) {
             block += kBlock;
-            bits = byteBits(buffer_.get() + block, '\r');
+            bits = byteBits(buffer_ + block, '\r');
         }
-        return buffer_.get() + block + std::countr_zero(bits);
+        return buffer_ + block + std::countr_zero(bits);
     }
     // The next CR at or after begin_; there is always one, the one behind the data. The CRs
     // of a 64-byte block are found at once and kept as bits, so most lines cost a
@@ -138,7 +140,7 @@ class LineReader {
     // The CR bits again from begin_ on, after the buffer or begin_ changed in other ways.
     void resyncCrBits() {
         blockStart_ = begin_;
-        crBits_ = byteBits(buffer_.get() + blockStart_, '\r');
+        crBits_ = byteBits(buffer_ + blockStart_, '\r');
     }
     // Takes [from, cr) as the line; cr is the CR nextCr() found, and the byte after it is data.
     void takeLine(const char* from, const char* cr) {
@@ -176,8 +178,8 @@ class LineReader {
     //                                 kReadPadding bytes from its start (TextRef::padded).
     static_assert(kBlock >= kReadPadding, "a view's padded read stays within the zeros");
     std::size_t chunkAt_;
-    std::unique_ptr<char[]> buffer_;
-    std::unique_ptr<char[]> spare_;  // the other buffer, which the next chunk is read into
+    ReadAhead ahead_;  // owns the buffers
+    char* buffer_;
     std::size_t begin_ = 0;          // first unread byte
     std::size_t end_ = 0;            // end of the bytes read so far
     std::uint64_t bufferStart_ = 0;  // file offset of buffer_[0]
@@ -195,10 +197,6 @@ class LineReader {
     std::uint64_t trailingSpaces_ = 0;
     bool onlySpacesSoFar_ = true;
     NumericScanner numeric_;
-
-    Worker ahead_;               // last, so that a read still going ends before the buffers go
-    bool readingAhead_ = false;  // ahead_ is reading the next chunk into spare_
-    std::size_t aheadGot_ = 0;
 };
 
 }  // namespace dxflist

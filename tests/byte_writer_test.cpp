@@ -32,5 +32,26 @@ TEST(ByteWriterTest, DroppedWriterKeepsWholeLinesOnly) {
     }
 }
 
+// Lines carried from a full buffer to the next, or written in pieces when longer than a
+// buffer, reach the file once each and in order.
+TEST(ByteWriterTest, EveryByteOnceThroughSmallBuffers) {
+    for (const std::size_t buffer : {4, 8, 16, 61}) {
+        TempDir dir;
+        std::string expected;
+        {
+            ByteWriter out(dir / "out.txt", buffer);
+            for (std::size_t i = 0; i < 200; ++i) {
+                const std::string line(i * 7 % 23, static_cast<char>('a' + i % 26));
+                out.put(line);
+                out.endLine();
+                expected += line + "\r\n";
+            }
+            out.put("end");
+            out.finish();
+        }
+        EXPECT_EQ(readFile(dir / "out.txt"), expected + "end") << "buffer " << buffer;
+    }
+}
+
 }  // namespace
 }  // namespace dxflist::test

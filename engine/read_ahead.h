@@ -1,0 +1,58 @@
+#pragma once
+// A file read a chunk at a time, the chunks after the one in use read ahead on the run's I/O
+// thread.
+
+#include <cstddef>
+#include <deque>
+#include <memory>
+#include <vector>
+
+#include "engine/io_thread.h"
+#include "engine/os_file.h"
+
+namespace dxflist {
+
+class ReadAhead {
+  public:
+    // Chunks of up to `chunk` bytes, each read at byte `at` of a buffer of `bufferSize` bytes of
+    // its own; `count` buffers, of which those the caller does not hold are read into ahead.
+    ReadAhead(InputFile& file, std::size_t chunk, std::size_t at, std::size_t bufferSize,
+              std::size_t count);
+    ~ReadAhead();  // waits for the reads still going
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
+
+    struct Chunk {
+        char* buffer;
+        std::size_t size;  // bytes read at `at`; 0 when the file has none left now
+    };
+    // The next chunk of the file. Its buffer is the caller's until given back.
+    Chunk next();
+    // A buffer to use without reading into it, given back like a chunk's.
+    char* borrow();
+    // Gives a buffer back, to read ahead into.
+    void giveBack(char* buffer);
+
+  private:
+    struct Slot {
+        std::unique_ptr<char[]> buffer;
+        bool free = true;
+        IoThread::Ticket ticket = 0;
+        std::size_t got = 0;
+    };
+    Slot& freeSlot();
+    void readAheadInto(Slot& slot);
+
+    InputFile& file_;
+    std::size_t chunk_;
+    std::size_t at_;
+    std::size_t bufferSize_;
+    std::vector<Slot> slots_;
+    std::deque<Slot*> reading_;  // in the order of the file
+    // The last chunk came whole, so the file likely goes on; after a short one the next is read
+    // only when asked for, so that a file that grows is read as far as it has grown then.
+    bool ahead_ = false;
+    std::shared_ptr<IoThread> io_;
+};
+
+}  // namespace dxflist
