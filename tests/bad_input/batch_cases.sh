@@ -219,6 +219,14 @@ mkdir -p "$work/threads" && chmod 777 "$work/threads"
 [[ -n ${DXFLIST_SANITIZED:-} ]] ||
     check "no thread of its own" '((status == 0)) && same_as_lf "$work/threads"' \
         "${as_user[@]}" bash -c 'ulimit -u 1 && exec "$@"' - "$batch" "$work/perm/lf.dxf" "$work/threads"
+# The same with a drawing of many chunks, whose reading ahead and writing behind find no thread.
+mkdir -p "$work/threads/ref" "$work/threads/big" && chmod 777 "$work/threads/big"
+yes $' 70\n1' | head -c 3000000 >"$work/threads/big.dxf" && chmod 644 "$work/threads/big.dxf"
+"$batch" "$work/threads/big.dxf" "$work/threads/ref" 2>/dev/null
+[[ -n ${DXFLIST_SANITIZED:-} ]] ||
+    check "no thread of its own, a drawing of many chunks" '((status == 0)) &&
+        cmp -s "$work/threads/big/output.txt" "$work/threads/ref/output.txt" && cmp -s "$work/threads/big/unix.dxf" "$work/threads/ref/unix.dxf"' \
+        "${as_user[@]}" bash -c 'ulimit -u 1 && exec "$@"' - "$batch" "$work/threads/big.dxf" "$work/threads/big"
 
 # A file-size limit (ulimit -f): the usual failure and whole lines, not death by a signal.
 mkdir -p "$work/fsize"
