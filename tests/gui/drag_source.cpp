@@ -1,10 +1,13 @@
 // drag_source FILE...: a window titled "drag source" whose whole area can be dragged with the
 // mouse; it offers FILE... as a list of file URIs, as a file manager does. It ends when the
 // drag ends: status 0 if the target took the drop, 1 if the drop failed or the target said it
-// did not take it, 2 if the window was closed without a drag.
+// did not take it, 2 if the window was closed without a drag. It tells on stdout, a line each,
+// when the drag has begun and when the window under the pointer has said it would take the files
+// ("begun", "offered"), so that a test lets go of the button only then.
 
 #include <gtk/gtk.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -18,6 +21,24 @@ void giveUris(GtkWidget*, GdkDragContext*, GtkSelectionData* data, guint, guint,
     for (auto& uri : uris) list.push_back(uri.data());
     list.push_back(nullptr);
     gtk_selection_data_set_uris(data, list.data());
+}
+
+void tell(const char* what) {
+    std::puts(what);
+    std::fflush(stdout);
+}
+
+// The target's answers to the pointer's moves reach the source's context only: asked till one
+// says yes.
+gboolean watchAnswer(gpointer context) {
+    if (gdk_drag_context_get_selected_action(GDK_DRAG_CONTEXT(context)) == 0) return TRUE;
+    tell("offered");
+    return FALSE;
+}
+
+void dragBegun(GtkWidget*, GdkDragContext* context, gpointer) {
+    tell("begun");
+    g_timeout_add_full(G_PRIORITY_DEFAULT, 10, watchAnswer, g_object_ref(context), g_object_unref);
 }
 
 gboolean dropFailed(GtkWidget*, GdkDragContext*, GtkDragResult, gpointer) {
@@ -50,6 +71,7 @@ int main(int argc, char** argv) {
     gtk_drag_source_set(area, GDK_BUTTON1_MASK, nullptr, 0, GDK_ACTION_COPY);
     gtk_drag_source_add_uri_targets(area);
     g_signal_connect(area, "drag-data-get", G_CALLBACK(giveUris), nullptr);
+    g_signal_connect(area, "drag-begin", G_CALLBACK(dragBegun), nullptr);
     g_signal_connect(area, "drag-failed", G_CALLBACK(dropFailed), nullptr);
     g_signal_connect(area, "drag-end", G_CALLBACK(dragEnded), nullptr);
     g_signal_connect(window, "destroy", G_CALLBACK(gtk_main_quit), nullptr);

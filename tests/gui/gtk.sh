@@ -31,9 +31,21 @@ caption() { xdotool getwindowname "$MAIN" 2>/dev/null; }
 # box_shown: exactly one dialog (a box or the file dialog) is up; it goes to DLG.
 box_shown() { DLG=$(windows DIALOG) && [[ -n $DLG && $DLG != *$'\n'* ]]; }
 box_title() { xdotool getwindowname "$DLG"; }
+# boxes: the X windows of the boxes that are up, one a line.
+boxes() { windows DIALOG; }
 box_window() { wait_until 10 "a box" box_shown && echo "$DLG"; }
 box_gone() { ! xdotool search --onlyvisible --pid "$APP" 2>/dev/null | grep -qx "$DLG"; }
-keys() { xdotool windowfocus --sync "$1" key --delay 40 "${@:2}"; }
+# focus WINDOW: asks the window manager to activate WINDOW and waits till it has the keyboard: a
+# key sent before goes to whichever window had it.
+focus() {
+    local window=$1
+    xdotool windowactivate "$window" 2>/dev/null || true
+    wait_until 10 "the focus on window $window" eval '[[ $(xdotool getwindowfocus 2>/dev/null) == "$window" ]]'
+}
+keys() {
+    focus "$1"
+    press "${@:2}"
+}
 answer() {
     keys "$DLG" "$1"
     wait_until 10 "the box to close" box_gone
@@ -47,31 +59,42 @@ open_dialog() {
     menu f o
     wait_until 20 "the open-file dialog" box_shown
 }
-# choose PATH: typed into the dialog's location field; GTK takes Return only once it has settled
-# on the typed text (150 ms after the last change), so Return again while the dialog stays.
+# choose PATH: typed into the dialog's location field (ctrl+L opens it), which is then seen to
+# hold PATH: all of it selected and read back through the X selection that the field then holds
+# (keys sent before the field existed went nowhere under load; a name GTK completes inline has
+# the rest selected: Delete). Return once the Open button is enabled: GTK enables it some time
+# after the last change of the text, and ignores Return till then.
 choose() {
+    local path=$1
+    "$SELECTION_HELPER" clear
     keys "$DLG" ctrl+l
-    xdotool type --delay 12 "$1"
-    for _ in 1 2 3 4 5; do
-        sleep 0.3
-        keys "$DLG" Return 2>/dev/null || true
-        poll 2 box_gone && return 0
-    done
-    fail "the open-file dialog did not take the path $1"
+    xdotool type --delay 12 "$path"
+    xdotool key Delete ctrl+a
+    wait_until 20 "the location field to hold $path" eval '[[ $("$SELECTION_HELPER" 2>/dev/null) == "$path" ]]'
+    wait_until 20 "the Open button to be enabled" open_enabled
+    keys "$DLG" Return
+    wait_until 20 "the open-file dialog to take $path" box_gone
 }
-close_window() { xdotool windowactivate --sync "$MAIN" key alt+F4; }
+# open_enabled: the file dialog's Open button, in its bottom right corner, has a dark label (grey
+# while disabled).
+open_enabled() {
+    local darkest
+    darkest=$(import -window "$DLG" png:- 2>/dev/null | convert - -gravity SouthEast -crop 60x30+20+8 +repage \
+        -colorspace Gray -format '%[fx:int(255*minima)]' info:) && ((darkest < 100))
+}
+close_window() { keys "$MAIN" alt+F4; }
 box_pixels() { import -window "$DLG" rgb:- | md5sum; }
 # drop FILE...: dragged with the mouse from a file manager's window (DROP_HELPER, drag_source)
-# onto the middle of the main window, at a hand's pace: GTK starts a drag only once the pointer
-# has moved with the button down, and the window under it answers each step before the next.
-# The source must be told that the drop was taken; after drop_ignored, that it was not.
+# onto the middle of the main window. GTK starts a drag once the pointer has moved with the button
+# down; the button is let go once the window under the pointer has said it takes the files. The
+# source must be told that the drop was taken; after drop_ignored, that it was not.
 drop() { drag_and_drop 0 "$@"; }
 drop_ignored() { drag_and_drop 1 "$@"; }
 drag_and_drop() {
     local want=$1 status=0
     shift
     "$DROP_HELPER" "$@" >"$T/drag.log" 2>&1 &
-    local source=$! from i
+    local source=$! from
     EXTRA_PIDS+=("$source")
     wait_until 10 "the drag source" eval 'from=$(xdotool search --onlyvisible --pid $source 2>/dev/null | head -n 1) && [[ -n $from ]]'
     xdotool windowmove --sync "$from" 900 700 2>/dev/null || true
@@ -79,11 +102,11 @@ drag_and_drop() {
     eval "$(xdotool getwindowgeometry --shell --prefix S_ "$from")" "$(xdotool getwindowgeometry --shell --prefix M_ "$MAIN")"
     local x0=$((S_X + S_WIDTH / 2)) y0=$((S_Y + S_HEIGHT / 2)) x1=$((M_X + M_WIDTH / 2)) y1=$((M_Y + M_HEIGHT / 2))
     xdotool mousemove --sync "$x0" "$y0" mousedown 1
-    for i in 1 2 3 4 5 6 7 8 9 10; do
-        xdotool mousemove --sync $((x0 + (x1 - x0) * i / 10)) $((y0 + (y1 - y0) * i / 10))
-        sleep 0.05
-    done
-    sleep 0.2
+    # GTK's threshold is a few pixels; the source takes the moves in its own time.
+    xdotool mousemove --sync $((x0 - 20)) $((y0 - 20))
+    wait_until 10 "the drag to begin" grep -qx begun "$T/drag.log"
+    xdotool mousemove --sync $(((x0 + x1) / 2)) $(((y0 + y1) / 2)) mousemove --sync "$x1" "$y1"
+    wait_until 10 "the window to offer to take the files" grep -qx offered "$T/drag.log"
     xdotool mouseup 1
     wait_until 20 "the drag to end" gone "$source"
     wait "$source" || status=$?

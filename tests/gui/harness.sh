@@ -93,14 +93,27 @@ full_speed() {
     kill -CONT "$APP" 2>/dev/null || true
     SLOWER=""
 }
+# press KEY...: sent to the window that has the keyboard (see the backend's focus); SENT_MS says
+# when, for a test that times what a key does.
+SENT_MS=0
+press() {
+    xdotool key --delay 40 "$@"
+    SENT_MS=$(now_ms)
+}
 app_gone() { gone "$APP"; }
 assert_running() { app_gone && fail "the program ended: $*"; return 0; }
-# ends STATUS: the program ends within 10 s without any further box, with that exit status (0, or
-# 1 after a failure).
+# ends STATUS [BOXES]: the program ends within 10 s with that exit status (0, or 1 after a
+# failure), without any further box; with BOXES, that many boxes may show while it ends (a box the
+# keys typed ahead answer), but no other.
 ends() {
-    local end=$(($(now_ms) + 10000)) status=0
+    local end=$(($(now_ms) + 10000)) status=0 seen=" " w
     until app_gone; do
-        box_shown && fail "a box appeared while the program was ending"
+        if [[ -z ${2:-} ]]; then
+            box_shown && fail "a box appeared while the program was ending"
+        else
+            for w in $(boxes); do [[ $seen == *" $w "* ]] || seen+="$w "; done
+            (($(wc -w <<<"$seen") <= $2)) || fail "boxes$seen appeared while the program was ending, not $2"
+        fi
         (($(now_ms) < end)) || fail "the program did not end within 10 s"
     done
     wait "$APP" || status=$?

@@ -1,6 +1,6 @@
 # GUI harness backend for dxflist.exe under Wine: window and control texts read with
-# WINDOW_TEXT (window_text.exe). Wine can miss a key sent before it has taken the focus the
-# window manager gave, so a key without effect is sent again.
+# WINDOW_TEXT (window_text.exe). Wine takes the focus the window manager gives in its own time and
+# loses a key sent before: keys go only to the window Wine itself says has them.
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-prefix.sh"
 EXE=dxflist EXT=.exe KEY_YES=y KEY_NO=n BOX_TEXT=yes TASKBAR=no
 # Without address space randomisation: see cmake/mingw-w64-x86_64.cmake.
@@ -42,42 +42,51 @@ caption() { xdotool getwindowname "$MAIN" 2>/dev/null; }
 # A box or the file dialog: a #32770 window; its texts stay in windows.txt.
 box_shown() { windows >"$T/windows.txt" && grep -q $'^window\t[0-9]*\t#32770\t' "$T/windows.txt"; }
 box_title() { awk -F'\t' '$1 == "window" && $3 == "#32770" { print $4; exit }' "$T/windows.txt"; }
-# The X window of the box that is up.
+# boxes: the X windows of the boxes (and the file dialog) that are up, one a line.
+boxes() { xdotool search --onlyvisible --name '^(dxflist|開く)$' 2>/dev/null | grep -vx "$MAIN" || true; }
+# The X window of the box (or the file dialog) that is up.
 box_window() {
     local w
-    wait_until 10 "a box" eval 'w=$(xdotool search --name "^dxflist\$" 2>/dev/null | grep -vx "$MAIN" | head -n 1) && [[ -n $w ]]'
+    wait_until 10 "a box" box_shown
+    wait_until 10 "the box's window" eval 'w=$(xdotool search --name "^$(box_title)\$" 2>/dev/null | grep -vx "$MAIN" | head -n 1) && [[ -n $w ]]'
     echo "$w"
+}
+# focus WINDOW [CLASS]: asks the window manager to activate WINDOW (an X window) and waits till
+# Wine sends keys to a window of that class (an awk pattern; default: the program's own, not a box
+# or a menu) that is captioned as WINDOW is.
+focus() {
+    local window=$1 class=${2:-^[^#]}
+    xdotool windowactivate "$window" 2>/dev/null || true
+    wait_until 20 "the focus on window $window" eval 'takes_keys "$window" "$class"'
+}
+takes_keys() {
+    local name
+    name=$(xdotool getwindowname "$1" 2>/dev/null) && windows >"$T/windows.txt" &&
+        awk -F'\t' -v class="$2" -v name="$name" '$1 == "foreground" && $2 ~ class && $3 == name { found = 1 }
+            END { exit !found }' "$T/windows.txt"
 }
 # The box's Static control with a text (the other one is its icon).
 box_text() {
-    awk -F'\t' '$1 == "window" { box = $3 == "#32770" } box && $2 == "Static" && $3 != "" { t = $3 } END { print t }' "$T/windows.txt"
+    awk -F'\t' '$1 == "window" { box = $3 == "#32770" } $1 == "control" && box && $2 == "Static" && $3 != "" { t = $3 } END { print t }' "$T/windows.txt"
 }
 answer() {
-    local box
-    for _ in 1 2 3; do
-        box=$(xdotool search --name '^dxflist$' 2>/dev/null | grep -vx "$MAIN" | head -n 1 || true)
-        [[ -n $box ]] && xdotool windowactivate --sync "$box" 2>/dev/null
-        xdotool key "$1"
-        poll 5 eval '! box_shown' && return
-    done
-    fail "the box does not take $1"
+    focus "$(box_window)" '^#32770$'
+    press "$1"
+    wait_until 10 "the box to close" eval '! box_shown'
 }
 menu() {
-    for _ in 1 2 3 4 5; do
-        xdotool windowactivate --sync "$MAIN" 2>/dev/null || true
-        xdotool key "alt+$1"
-        poll 4 eval 'windows | grep -q $'"'"'^window\t[0-9]*\t#32768\t'"'" && { xdotool key "$2" && return; }
-        xdotool key Escape
-    done
-    fail "Alt+$1 opens no menu"
+    focus "$MAIN"
+    press "alt+$1"
+    wait_until 10 "the menu to open" eval 'windows | grep -q $'"'"'^window\t[0-9]*\t#32768\t'"'"
+    press "$2"
 }
 open_dialog() {
     menu f o
     wait_until 30 "the open-file dialog" eval 'windows | grep -qxF $'"'"'control\tComboBox\tDXF(*.dxf)'"'"
 }
-# choose PATH: typed into the file name box (again if a key got lost). Non-ASCII characters get
-# keys of their own first: xdotool maps each to a spare key just for the keystroke, and Wine may
-# read the key after it has been mapped back.
+# choose PATH: typed into the file name box once it has the keyboard, and Return once it reads
+# PATH. Non-ASCII characters get keys of their own first: xdotool maps each to a spare key just for
+# the keystroke, and Wine may read the key after it has been mapped back.
 declare -A MAPPED
 choose() {
     local want c key
@@ -88,15 +97,18 @@ choose() {
         xmodmap -e "keycode $key = $(printf 'U%04X U%04X' "'$c" "'$c")"
         MAPPED[$c]=$key
     done
-    for _ in 1 2 3 4; do
-        xdotool key ctrl+a BackSpace
-        xdotool type --delay 10 "$want"
-        # Wine takes the keys in its own time.
-        poll 5 eval 'windows | grep -qxF $'"'"'control\tEdit\t'"'"'"$want"' && { xdotool key Return && return; }
-    done
-    fail "the file name box does not read $want"
+    focus "$(box_window)" '^#32770$'
+    wait_until 20 "the file name box to have the keyboard" eval 'windows | grep -q $'"'"'^focus\tEdit\t'"'"
+    press ctrl+a BackSpace
+    xdotool type --delay 10 "$want"
+    wait_until 20 "the file name box to read $want" eval 'windows | grep -qxF $'"'"'control\tEdit\t'"'"'"$want"'
+    press Return
+    wait_until 30 "the open-file dialog to close" eval '! windows | grep -qxF $'"'"'control\tComboBox\tDXF(*.dxf)'"'"
 }
-close_window() { xdotool windowactivate --sync "$MAIN" key alt+F4 2>/dev/null || xdotool key alt+F4; }
+close_window() {
+    focus "$MAIN"
+    press alt+F4
+}
 # drop FILE...: as Explorer drops files on a program: WM_DROPFILES to the window under the middle
 # of the main window that accepts dropped files (DROP_HELPER, drop_files.exe).
 drop() {

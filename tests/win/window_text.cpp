@@ -3,6 +3,10 @@
 // only). Line breaks and tabs inside a text are written as \r, \n and \t.
 //   window<TAB>process id<TAB>class<TAB>caption<TAB>client area's width x height in pixels
 //   control<TAB>class<TAB>text
+// then the window that keys go to and its control that has the keyboard (Wine follows the window
+// manager's focus in its own time; a key sent before is lost):
+//   foreground<TAB>class<TAB>caption
+//   focus<TAB>class<TAB>text
 
 #include <windows.h>
 
@@ -53,9 +57,20 @@ BOOL CALLBACK printWindow(HWND window, LPARAM) {
     return TRUE;
 }
 
+void printForeground() {
+    const HWND window = GetForegroundWindow();
+    if (!window) return;
+    std::printf("foreground\t%s\n", describe(window).c_str());
+    GUITHREADINFO thread{};
+    thread.cbSize = sizeof thread;
+    if (GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &thread) && thread.hwndFocus)
+        std::printf("focus\t%s\n", describe(thread.hwndFocus).c_str());
+}
+
 }  // namespace
 
 int main() {
     EnumWindows(printWindow, 0);
+    printForeground();
     return std::fflush(stdout) == 0 ? 0 : 1;
 }
