@@ -11,6 +11,9 @@ small=$(realpath "$2") large=$(realpath "$3") runs=${4:-5}
 export LC_ALL=C.UTF-8
 T=$(mktemp -d "${TMPDIR:-/tmp}/dxflist-guibench.XXXXXX") SHOTS=$build/screenshots NAME=gui-bench
 PROGRAM=$build/dxflist
+# The open-file dialog is answered as in the GUI tests, which read its location field back
+# through this helper (built with them).
+SELECTION_HELPER=$build/tests/gui/primary_selection
 source "$(dirname "$0")/../tests/gui/harness.sh"
 source "$(dirname "$0")/../tests/gui/gtk.sh"
 
