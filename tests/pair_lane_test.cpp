@@ -123,22 +123,8 @@ TEST(PairLaneTest, StopsWhereThePlainReaderStops) {
     }
 }
 
-// The run's loop started with the line count at `lineCnt`: the listing, then the failure.
 std::string listFrom(std::int32_t lineCnt, const TempDir& dir) {
-    InputFile source(dir / "in.dxf");
-    std::string failure;
-    try {
-        ListingWriter listing(OutputFile(dir / "out.txt"), ByteWriter::kDefaultBuffer, source,
-                              listingTexts().genericGap);
-        FakeHost host;
-        listPairs(
-            source, LineReader::kDefaultChunk, listing, host, [](std::int32_t, std::uint64_t) {},
-            lineCnt);
-        listing.finish();
-    } catch (const Failure& e) {
-        failure = e.what();
-    }
-    return readFile(dir / "out.txt") + failure;
+    return listFromCount(listPairs, lineCnt, dir);
 }
 
 // A line number gains a digit at 1,000,000, 10,000,000, 100,000,000 and 1,000,000,000: lines of

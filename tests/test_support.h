@@ -21,6 +21,7 @@
 #include "engine/dxflist.h"
 #include "engine/failure.h"
 #include "engine/host.h"
+#include "engine/pair_loop.h"
 
 namespace dxflist::test {
 
@@ -119,6 +120,26 @@ inline std::string failureOf(const std::function<void()>& run) {
     }
     ADD_FAILURE() << "no failure";
     return {};
+}
+
+// The run's loop (listPairs, or listBinaryPairs) over dir/in.dxf with its line count started at
+// `lineCnt`: the listing it wrote to dir/out.txt, then the message of its failure, if any.
+template <class Loop>
+std::string listFromCount(Loop loop, std::int32_t lineCnt, const TempDir& dir) {
+    InputFile source(dir / "in.dxf");
+    std::string failure;
+    try {
+        ListingWriter listing(OutputFile(dir / "out.txt"), ByteWriter::kDefaultBuffer, source,
+                              listingTexts().genericGap);
+        FakeHost host;
+        loop(
+            source, LineReader::kDefaultChunk, listing, host, [](std::int32_t, std::uint64_t) {},
+            lineCnt);
+        listing.finish();
+    } catch (const Failure& e) {
+        failure = e.what();
+    }
+    return readFile(dir / "out.txt") + failure;
 }
 
 // The folder of the tests and their data.
