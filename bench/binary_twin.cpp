@@ -35,8 +35,8 @@ Number parse(std::string_view text, unsigned code) {
     Number value{};
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size())
-        throw std::runtime_error("code " + std::to_string(code) + ": not a number: " +
-                                 std::string(text));
+        throw std::runtime_error("code " + std::to_string(code) +
+                                 ": not a number: " + std::string(text));
     return value;
 }
 

@@ -92,8 +92,7 @@ void listDrawing(const std::filesystem::path& selFn, HostServices& host, const A
     };
 
     // The source is open before the listing is: if it cannot be opened, no listing is created.
-    const PreparedSource prepared =
-        prepareLineEnds(selFn, listingFile, host, app, claimBeforeCopy);
+    const PreparedSource prepared = prepareLineEnds(selFn, listingFile, host, app, claimBeforeCopy);
     if (prepared.isCopy) refuseListingAsCopy(prepared.source->path(), listingFile);
     InputFile& source = *prepared.source;
     if (!listingOut) {

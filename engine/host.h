@@ -49,8 +49,8 @@ struct AppInfo {
     std::uint16_t Major = 0;     // the version: Major.Minor.Revision
     std::uint16_t Minor = 0;
     std::uint16_t Revision = 0;
-    std::string CompanyName;      // the version record's strings, shown by the Version box
-    std::string Comments;         // (the empty ones are left out there)
+    std::string CompanyName;  // the version record's strings, shown by the Version box
+    std::string Comments;     // (the empty ones are left out there)
     std::string FileDescription;
     std::string LegalCopyright;
     std::string ProductName;

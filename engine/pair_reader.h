@@ -14,9 +14,9 @@ namespace dxflist {
 
 // One group: its code (trimmed), its value (as read) and the line number of its code line.
 struct GroupPair {
-    TextRef grpCode;             // the code line without its spaces at both ends
-    TextRef grpValue;            // the value line exactly as read
-    std::int32_t codeLine = 0;   // the number of the code line, as the reader counts lines
+    TextRef grpCode;            // the code line without its spaces at both ends
+    TextRef grpValue;           // the value line exactly as read
+    std::int32_t codeLine = 0;  // the number of the code line, as the reader counts lines
 };
 
 // What reading a pair met: the pair, or the end of the file, which the listing reports where it

@@ -41,19 +41,19 @@ class Form1 : public wxFrame, public HostServices {
     void setProgressUnknown() override;
 
   private:
-    void Form_Load();                                // the caption: the executable's name
-    void Form_Close(wxCloseEvent& event);            // the window closed through its frame
-    void mnuFileOpen_Click(wxCommandEvent& event);   // File > Open: choose a drawing, list it
-    void mnuFileExit_Click(wxCommandEvent& event);   // File > Exit: asks, then ends the program
-    void mnuHelpVer_Click(wxCommandEvent& event);    // Help > Version: the version box
-    void Form_DropFiles(wxDropFilesEvent& event);    // files dropped on the window
+    void Form_Load();                               // the caption: the executable's name
+    void Form_Close(wxCloseEvent& event);           // the window closed through its frame
+    void mnuFileOpen_Click(wxCommandEvent& event);  // File > Open: choose a drawing, list it
+    void mnuFileExit_Click(wxCommandEvent& event);  // File > Exit: asks, then ends the program
+    void mnuHelpVer_Click(wxCommandEvent& event);   // Help > Version: the version box
+    void Form_DropFiles(wxDropFilesEvent& event);   // files dropped on the window
     void openLater(const std::vector<std::filesystem::path>& files);
     void openDropped(const std::vector<std::filesystem::path>& files);
     void listFile(const std::filesystem::path& selFn, const AppInfo& app);
     void endProgram();
 
     wxFileDialog CommonDialog1;  // the open-file dialog, kept with its folder between uses
-    bool running_ = false;  // a listing run is in progress
+    bool running_ = false;       // a listing run is in progress
     // The end has begun (Exit answered Yes, or the window closed): no command runs any more and
     // a run in progress stops at its next pass. The window is deleted only at idle time, so
     // commands typed ahead would otherwise still reach it, and their modal loops would delete it
