@@ -64,20 +64,13 @@ open_dialog() {
 # (keys sent before the field existed went nowhere under load; a name GTK completes inline has
 # the rest selected: Delete). Return once the Open button is enabled: GTK enables it some time
 # after the last change of the text, and ignores Return till then.
-# A dialog that has the keyboard may still drop keys while it settles (seen under load: still on
-# Recent, no field, nothing typed): when the field is not seen to hold PATH, the keys are sent
-# again, ctrl+L then selecting whatever an earlier try left in the field.
 choose() {
-    local path=$1 try
-    for try in 1 2 3 4; do
-        "$SELECTION_HELPER" clear
-        keys "$DLG" ctrl+l
-        xdotool type --delay 12 "$path"
-        xdotool key Delete ctrl+a
-        poll 5 eval '[[ $("$SELECTION_HELPER" 2>/dev/null) == "$path" ]]' && break
-        ((try < 4)) || fail "the location field does not hold $path"
-        note "the location field does not hold $path: keys sent again"
-    done
+    local path=$1
+    "$SELECTION_HELPER" clear
+    keys "$DLG" ctrl+l
+    xdotool type --delay 12 "$path"
+    xdotool key Delete ctrl+a
+    wait_until 20 "the location field to hold $path" eval '[[ $("$SELECTION_HELPER" 2>/dev/null) == "$path" ]]'
     wait_until 20 "the Open button to be enabled" open_enabled
     keys "$DLG" Return
     wait_until 20 "the open-file dialog to take $path" box_gone
