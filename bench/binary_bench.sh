@@ -56,15 +56,7 @@ awk -v w="$text_us" -v c="$(m "${tc[@]}")" 'BEGIN {printf "%-13s %9.3f %9.3f\n",
 echo "($runs interleaved runs; medians; binary file $(stat -c %s "$binary") bytes, listing" \
     "$listing_bytes bytes; load average $(cut -d' ' -f1-3 /proc/loadavg))"
 
-failed=0
-check() {  # description, value, limit
-    if awk -v v="$2" -v l="$3" 'BEGIN {exit !(v <= l)}'; then
-        printf 'met     %s: %s <= %s\n' "$1" "$2" "$3"
-    else
-        printf 'MISSED  %s: %s > %s\n' "$1" "$2" "$3"
-        failed=1
-    fi
-}
+source "$(dirname "$0")/targets.sh"
 check "100 MB binary twin, engine / floor" "$(awk -v a="$bin_us" -v b="$floor_us" 'BEGIN {printf "%.2f", a / b}')" 1.5
 check "100 MB binary twin, peak memory in MiB, under" "$(awk -v k="$peak_kib" 'BEGIN {printf "%.1f", k / 1024}')" 9.99
 exit "$failed"

@@ -198,15 +198,7 @@ if command -v valgrind >/dev/null; then
     per_pair=$(tail -n 1 "$work/instructions.txt")
 fi
 
-failed=0
-check() {  # description, value, limit
-    if awk -v v="$2" -v l="$3" 'BEGIN {exit !(v <= l)}'; then
-        printf 'met     %s: %s <= %s\n' "$1" "$2" "$3"
-    else
-        printf 'MISSED  %s: %s > %s\n' "$1" "$2" "$3"
-        failed=1
-    fi
-}
+source "$(dirname "$0")/targets.sh"
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
 echo
 check "100 MB CR LF, engine / floor" "$(ratio "${engine_us[big100-crlf]}" "${floor_us[big100-crlf]}")" 1.5
