@@ -98,7 +98,9 @@ measure() {  # name file
     run_engine "$file"
     sizes=$(stat -c %s "$work/app/output.txt")
     [[ ! -e $work/app/unix.dxf ]] || sizes+=" $(stat -c %s "$work/app/unix.dxf")"
-    for ((i = 0; i < runs; i++)); do
+    # Not i: the reads below set it.
+    local round
+    for ((round = 0; round < runs; round++)); do
         read -r w c v i < <(timed run_engine "$file"); e+=("$w") ec+=("$c") ev+=("$v") ei+=("$i")
         r+=("$(awk '{print $3}' "$work/usage")")
         # shellcheck disable=SC2086 # sizes holds one or two numbers
@@ -141,7 +143,7 @@ done
 # The corpus as one group: every file once per round.
 corpus=("$source_dir"/tests/corpus/public/*)
 e=() f=() ec=() fc=()
-for ((i = 0; i < runs; i++)); do
+for ((round = 0; round < runs; round++)); do
     t=0 u=0 tc=0 uc=0
     for file in "${corpus[@]}"; do
         read -r w c _ < <(timed run_engine "$file"); t=$((t + w)) tc=$((tc + c))
