@@ -48,14 +48,30 @@ class BinaryReader {
     std::uint64_t bytesRead() const { return bufferStart_ + begin_; }
     void setLineCnt(std::int32_t lineCnt) { lineCnt_.set(lineCnt); }
 
+    // For the binary lane (engine/binary_lane.h), which takes usual groups itself: the unread
+    // bytes [unread(), bufferEnd()), behind which lie kTail zeros; the codes' width; the file
+    // offset of a byte of the buffer; and the end of the groups it took, with the line count
+    // there.
+    static constexpr std::size_t kTail = 16 + kReadPadding;
+    const char* unread() const { return buffer_ + begin_; }
+    const char* bufferEnd() const { return buffer_ + end_; }
+    bool twoByteCodes() const { return twoByteCodes_; }
+    std::uint64_t offsetOf(const char* inBuffer) const {
+        return bufferStart_ + static_cast<std::size_t>(inBuffer - buffer_);
+    }
+    void skipTo(const char* next, std::int32_t lineCnt) {
+        begin_ = static_cast<std::size_t>(next - buffer_);
+        // The value read last is behind: it need not be kept when the buffer moves.
+        valueInBuffer_ = false;
+        lineCnt_.set(lineCnt);
+    }
+
   private:
     // In one-byte codes, the byte that says a two-byte code follows.
     static constexpr unsigned char kEscape = 255;
     // Room before a chunk beyond a chunk's bytes, for what is kept from the buffer before: a
     // string value of up to a chunk, its NUL and the next code's bytes; or a binary chunk.
     static constexpr std::size_t kKeptMore = 256 + 16;
-    // Bytes behind the data that may be read: a view's padded read, the word-wise NUL search.
-    static constexpr std::size_t kTail = 16 + kReadPadding;
 
     unsigned char byteAt(std::size_t index) const {
         return static_cast<unsigned char>(buffer_[index]);
