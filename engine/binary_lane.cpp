@@ -22,12 +22,6 @@ char* putInteger(Integer value, char* to) {
     return std::to_chars(to, to + 24, value).ptr;
 }
 
-std::uint64_t littleEndian(const char* bytes, std::size_t size) {
-    std::uint64_t bits = 0;
-    for (std::size_t i = size; i-- > 0;) bits = bits << 8 | static_cast<unsigned char>(bytes[i]);
-    return bits;
-}
-
 // Whether a "0" group's value in ENTITIES or BLOCKS is more than an entity line.
 bool isEntityRunEnd(std::string_view value) {
     return std::ranges::find(kEntityRunEnds, value) != kEntityRunEnds.end();
@@ -53,15 +47,31 @@ BinaryLane::BinaryLane(BinaryReader& reader, StructureAnnotator& annotator, List
         entry.kind = static_cast<std::uint8_t>(StructureAnnotator::classify(
             TextRef::of({entry.text, static_cast<std::size_t>(entry.size - 1)})));
         entry.type = binaryTypeOf(code);
+        switch (entry.type) {
+            case BinaryType::Double:
+            case BinaryType::Int64:
+                entry.fixed = 8;
+                break;
+            case BinaryType::Int32:
+                entry.fixed = 4;
+                break;
+            case BinaryType::Int16:
+                entry.fixed = 2;
+                break;
+            case BinaryType::Bool:
+                entry.fixed = 1;
+                break;
+            default:
+                break;
+        }
     }
 }
 
 void BinaryLane::run(HostServices& host, int& lastSec,
                      const std::function<void(std::int32_t, std::uint64_t)>& showProgress) {
     const char* at = reader_.unread();
-    end_ = reader_.bufferEnd();
     Group group;
-    if (!on_ || !takes(at, group)) return;
+    if (!on_ || !takes(at, reader_.bufferEnd(), reader_.twoByteCodes(), group)) return;
     std::int32_t lineCnt = reader_.lineCnt();
     if (lineCnt >= kLastLaneCode) return;
     host_ = &host;
@@ -77,66 +87,52 @@ void BinaryLane::run(HostServices& host, int& lastSec,
 }
 
 // The group at `at`, when the lane takes it: a code DXF has, a value of up to kValueMost
-// bytes, and a whole code behind it in the buffer, so that the reader is not at its end there.
-DXFLIST_ALWAYS_INLINE bool BinaryLane::takes(const char* at, Group& group) const {
-    const auto left = static_cast<std::size_t>(end_ - at);
+// bytes, and a whole code behind it before `end`, so that the reader is not at its end there.
+DXFLIST_ALWAYS_INLINE bool BinaryLane::takes(const char* at, const char* end, bool twoByteCodes,
+                                             Group& group) const {
+    const auto left = static_cast<std::size_t>(end - at);
     if (left < kGroupLeast) return false;
     // The bytes read past a short group lie in the buffer's zeros behind the data.
     unsigned code = static_cast<unsigned char>(at[0]);
     const char* value = at + 1;
-    if (reader_.twoByteCodes() || code == 255) {
-        const char* bytes = reader_.twoByteCodes() ? at : at + 1;
+    if (twoByteCodes || code == 255) {
+        const char* bytes = twoByteCodes ? at : at + 1;
         code = static_cast<unsigned char>(bytes[0]) | unsigned{static_cast<unsigned char>(bytes[1])}
                                                           << 8;
         value = bytes + 2;
     }
     if (code >= kBinaryCodeEnd) return false;
-    group.code = &codes_[code];
+    const CodeEntry& entry = codes_[code];
+    group.code = &entry;
     group.value = value;
     const std::size_t room = left - static_cast<std::size_t>(value - at);
-    std::size_t bytes = 0;
-    switch (group.code->type) {
-        case BinaryType::String: {
-            // Most strings are short: their NUL is looked for a word at a time first.
-            std::uint64_t word = littleEndianWord(value);
-            std::uint64_t nuls = (word - 0x0101010101010101) & ~word & 0x8080808080808080;
-            std::size_t size = 0;
-            if (nuls == 0) {
-                word = littleEndianWord(value + 8);
-                nuls = (word - 0x0101010101010101) & ~word & 0x8080808080808080;
-                size = 8;
-            }
-            if (nuls != 0) {
-                size += static_cast<std::size_t>(std::countr_zero(nuls)) / 8;
-            } else {
-                const std::size_t limit = std::min(room, kValueMost + 1);
-                const void* nul = limit > 16 ? std::memchr(value + 16, 0, limit - 16) : nullptr;
-                if (!nul) return false;
-                size = static_cast<std::size_t>(static_cast<const char*>(nul) - value);
-            }
-            group.size = size;
-            bytes = size + 1;
-            break;
+    std::size_t bytes = entry.fixed;
+    if (bytes != 0) {
+    } else if (entry.type == BinaryType::String) {
+        // Most strings are short: their NUL is looked for a word at a time first.
+        std::uint64_t word = littleEndianWord(value);
+        std::uint64_t nuls = (word - 0x0101010101010101) & ~word & 0x8080808080808080;
+        std::size_t size = 0;
+        if (nuls == 0) {
+            word = littleEndianWord(value + 8);
+            nuls = (word - 0x0101010101010101) & ~word & 0x8080808080808080;
+            size = 8;
         }
-        case BinaryType::Double:
-        case BinaryType::Int64:
-            bytes = 8;
-            break;
-        case BinaryType::Int32:
-            bytes = 4;
-            break;
-        case BinaryType::Int16:
-            bytes = 2;
-            break;
-        case BinaryType::Bool:
-            bytes = 1;
-            break;
-        case BinaryType::Chunk:
-            group.size = static_cast<unsigned char>(value[0]);
-            bytes = 1 + group.size;
-            break;
-        case BinaryType::Unknown:
-            return false;
+        if (nuls != 0) {
+            size += static_cast<std::size_t>(std::countr_zero(nuls)) / 8;
+        } else {
+            const std::size_t limit = std::min(room, kValueMost + 1);
+            const void* nul = limit > 16 ? std::memchr(value + 16, 0, limit - 16) : nullptr;
+            if (!nul) return false;
+            size = static_cast<std::size_t>(static_cast<const char*>(nul) - value);
+        }
+        group.size = size;
+        bytes = size + 1;
+    } else if (entry.type == BinaryType::Chunk) {
+        group.size = static_cast<unsigned char>(value[0]);
+        bytes = 1 + group.size;
+    } else {
+        return false;
     }
     // A whole code of either width behind the group.
     if (bytes + 3 > room) return false;
@@ -144,12 +140,16 @@ DXFLIST_ALWAYS_INLINE bool BinaryLane::takes(const char* at, Group& group) const
     return true;
 }
 
-void BinaryLane::passes(const char*& at, std::int32_t& lineCnt) {
+// The buffer's end and the codes' width stay in registers: the lane's writes, being bytes,
+// could be taken to change any member.
+void BinaryLane::passes(const char* at, std::int32_t lineCnt) {
+    const char* end = reader_.bufferEnd();
+    const bool twoByteCodes = reader_.twoByteCodes();
     Group group;
     char* to = nullptr;
     try {
         to = reserve();
-        while (lineCnt < kLastLaneCode && takes(at, group)) {
+        while (lineCnt < kLastLaneCode && takes(at, end, twoByteCodes, group)) {
             pass(at, lineCnt);
             const Need need = needs_[group.code->kind];
             if (need == Need::Generic) {
@@ -192,29 +192,40 @@ DXFLIST_ALWAYS_INLINE void BinaryLane::pass(const char* at, std::int32_t lineCnt
     host_->doEvents();
 }
 
-// The value as its ASCII twin has it, as the reader writes it.
-DXFLIST_ALWAYS_INLINE char* BinaryLane::putValue(const Group& group, char* to) const {
+// The value as its ASCII twin has it, as the reader writes it. Strings and doubles, most of
+// the values, first; a string is copied in blocks of 16 bytes, which the buffer's zeros behind
+// the data and the room for a group allow.
+DXFLIST_ALWAYS_INLINE char* BinaryLane::putValue(const Group& group, char* to) {
     const char* value = group.value;
-    switch (group.code->type) {
-        case BinaryType::String:
-            copyShort(to, value, group.size);
-            return to + group.size;
-        case BinaryType::Double:
-            return formatDouble(std::bit_cast<double>(littleEndian(value, 8)), to);
-        case BinaryType::Int16:
-            return putInteger(static_cast<std::int16_t>(littleEndian(value, 2)), to);
-        case BinaryType::Int32:
-            return putInteger(static_cast<std::int32_t>(littleEndian(value, 4)), to);
-        case BinaryType::Int64:
-            return putInteger(static_cast<std::int64_t>(littleEndian(value, 8)), to);
-        case BinaryType::Bool:
-            return putInteger(static_cast<unsigned>(static_cast<unsigned char>(value[0])), to);
-        case BinaryType::Chunk:
-            return formatHex(reinterpret_cast<const unsigned char*>(value + 1), group.size, to);
-        case BinaryType::Unknown:
-            break;
+    const BinaryType type = group.code->type;
+    if (type == BinaryType::String) {
+        std::memcpy(to, value, 16);
+        if (group.size > 16) std::memcpy(to + 16, value + 16, group.size - 16);
+        return to + group.size;
     }
-    return to;
+    if (type == BinaryType::Double)
+        return formatDouble(std::bit_cast<double>(littleEndianWord(value)), to);
+    return putNumber(group, to);
+}
+
+// The other values: integers, booleans and chunks.
+char* BinaryLane::putNumber(const Group& group, char* to) {
+    const std::uint64_t bits = littleEndianWord(group.value);
+    switch (group.code->type) {
+        case BinaryType::Int16:
+            return putInteger(static_cast<std::int16_t>(bits), to);
+        case BinaryType::Int32:
+            return putInteger(static_cast<std::int32_t>(bits), to);
+        case BinaryType::Int64:
+            return putInteger(static_cast<std::int64_t>(bits), to);
+        case BinaryType::Bool:
+            return putInteger(static_cast<unsigned>(bits & 255), to);
+        case BinaryType::Chunk:
+            return formatHex(reinterpret_cast<const unsigned char*>(group.value + 1), group.size,
+                             to);
+        default:
+            return to;
+    }
 }
 
 // An entity line, or the rules for a group that needs them.

@@ -42,13 +42,18 @@ class BinaryLane {
 
   private:
     using Need = StructureAnnotator::Need;
-    // A code's text and comma, their length, the code's class and its value's type.
+    // A code's text and comma, their length, the code's class, its value's type and the size
+    // of a value of fixed size (0 for strings and chunks): 16 bytes, so that an entry is found
+    // with a shift, and its text may be read as a padded view.
     struct CodeEntry {
-        char text[12] = {};
+        char text[8] = {};
         std::uint8_t size = 0;
         std::uint8_t kind = 0;  // StructureAnnotator::Code
         BinaryType type = BinaryType::Unknown;
+        std::uint8_t fixed = 0;
+        char padding[4] = {};
     };
+    static_assert(sizeof(CodeEntry) == 16 && sizeof CodeEntry::text + 8 >= kReadPadding);
     // A group in the buffer: its code, and its value's bytes (a string without its NUL).
     struct Group {
         const CodeEntry* code = nullptr;
@@ -66,10 +71,11 @@ class BinaryLane {
     // escaped code): the lane takes no group with fewer bytes behind it.
     static constexpr std::size_t kGroupLeast = 1 + 1 + 3;
 
-    bool takes(const char* at, Group& group) const;
-    void passes(const char*& at, std::int32_t& lineCnt);
+    bool takes(const char* at, const char* end, bool twoByteCodes, Group& group) const;
+    void passes(const char* at, std::int32_t lineCnt);
     void pass(const char* at, std::int32_t lineCnt);
-    char* putValue(const Group& group, char* to) const;
+    static char* putValue(const Group& group, char* to);
+    static char* putNumber(const Group& group, char* to);
     char* special(Need need, char* to, const Group& group, std::int32_t lineCnt);
     char* reserve();
     void leave(char* to, const char* at, std::int32_t lineCnt);
@@ -84,12 +90,10 @@ class BinaryLane {
     HostServices* host_ = nullptr;
     const std::function<void(std::int32_t, std::uint64_t)>* showProgress_ = nullptr;
     int shown_ = 0;
-    const char* end_ = nullptr;  // the end of the bytes in the reader's buffer
-    bool lent_ = false;          // the listing writer is writing, not the lane
-    char* limit_ = nullptr;      // the lane writes a group while its pointer is below this
+    bool lent_ = false;      // the listing writer is writing, not the lane
+    char* limit_ = nullptr;  // the lane writes a group while its pointer is below this
 
-    // Every code's entry, and one more for the padded read of the last code's text.
-    CodeEntry codes_[kBinaryCodeEnd + 1];
+    CodeEntry codes_[kBinaryCodeEnd];
     StructureAnnotator::Needs needs_{};
     LaneHead head_;
     std::int64_t headNumber_ = -1;  // the number the head shows
