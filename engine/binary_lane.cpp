@@ -71,7 +71,10 @@ void BinaryLane::run(HostServices& host, int& lastSec,
                      const std::function<void(std::int32_t, std::uint64_t)>& showProgress) {
     const char* at = reader_.unread();
     Group group;
-    if (!on_ || !takes(at, reader_.bufferEnd(), reader_.twoByteCodes(), group)) return;
+    const bool twoByteCodes = reader_.twoByteCodes();
+    if (!on_ || !(twoByteCodes ? takes<true>(at, reader_.bufferEnd(), group)
+                               : takes<false>(at, reader_.bufferEnd(), group)))
+        return;
     std::int32_t lineCnt = reader_.lineCnt();
     if (lineCnt >= kLastLaneCode) return;
     host_ = &host;
@@ -82,21 +85,24 @@ void BinaryLane::run(HostServices& host, int& lastSec,
         head_.show(headNumber_);
     }
     needs_ = annotator_.needs();
-    passes(at, lineCnt);
+    if (twoByteCodes)
+        passes<true>(at, lineCnt);
+    else
+        passes<false>(at, lineCnt);
     lastSec = shown_;
 }
 
 // The group at `at`, when the lane takes it: a code DXF has, a value of up to kValueMost
 // bytes, and a whole code behind it before `end`, so that the reader is not at its end there.
-DXFLIST_ALWAYS_INLINE bool BinaryLane::takes(const char* at, const char* end, bool twoByteCodes,
-                                             Group& group) const {
+template <bool kTwoByteCodes>
+DXFLIST_ALWAYS_INLINE bool BinaryLane::takes(const char* at, const char* end, Group& group) const {
     const auto left = static_cast<std::size_t>(end - at);
     if (left < kGroupLeast) return false;
     // The bytes read past a short group lie in the buffer's zeros behind the data.
     unsigned code = static_cast<unsigned char>(at[0]);
     const char* value = at + 1;
-    if (twoByteCodes || code == 255) {
-        const char* bytes = twoByteCodes ? at : at + 1;
+    if (kTwoByteCodes || code == 255) {
+        const char* bytes = kTwoByteCodes ? at : at + 1;
         code = static_cast<unsigned char>(bytes[0]) | unsigned{static_cast<unsigned char>(bytes[1])}
                                                           << 8;
         value = bytes + 2;
@@ -139,16 +145,16 @@ DXFLIST_ALWAYS_INLINE bool BinaryLane::takes(const char* at, const char* end, bo
     return true;
 }
 
-// The buffer's end and the codes' width stay in registers: the lane's writes, being bytes,
-// could be taken to change any member.
+// The buffer's end stays in a register: the lane's writes, being bytes, could be taken to change
+// any member. One loop for each width of codes.
+template <bool kTwoByteCodes>
 void BinaryLane::passes(const char* at, std::int32_t lineCnt) {
     const char* end = reader_.bufferEnd();
-    const bool twoByteCodes = reader_.twoByteCodes();
     Group group;
     char* to = nullptr;
     try {
         to = reserve();
-        while (lineCnt < kLastLaneCode && takes(at, end, twoByteCodes, group)) {
+        while (lineCnt < kLastLaneCode && takes<kTwoByteCodes>(at, end, group)) {
             pass(at, lineCnt);
             const Need need = needs_[group.code->kind];
             if (need == Need::Generic) {
@@ -208,7 +214,7 @@ DXFLIST_ALWAYS_INLINE char* BinaryLane::putValue(const Group& group, char* to) {
 }
 
 // The other values: integers, booleans and chunks.
-char* BinaryLane::putNumber(const Group& group, char* to) {
+char* BinaryLane::putNumber(Group group, char* to) {
     const std::uint64_t bits = littleEndianWord(group.value);
     switch (group.code->type) {
         case BinaryType::Int16:
@@ -228,7 +234,7 @@ char* BinaryLane::putNumber(const Group& group, char* to) {
 }
 
 // An entity line, or the rules for a group that needs them.
-char* BinaryLane::special(Need need, char* to, const Group& group, std::int32_t lineCnt) {
+char* BinaryLane::special(Need need, char* to, Group group, std::int32_t lineCnt) {
     const std::string_view value(group.value, group.size);
     if (need == Need::Entity && !isEntityRunEnd(value)) {
         std::memcpy(to, head_.start(), LaneHead::kCopy);

@@ -71,12 +71,15 @@ class BinaryLane {
     // escaped code): the lane takes no group with fewer bytes behind it.
     static constexpr std::size_t kGroupLeast = 1 + 1 + 3;
 
-    bool takes(const char* at, const char* end, bool twoByteCodes, Group& group) const;
+    template <bool kTwoByteCodes>
+    bool takes(const char* at, const char* end, Group& group) const;
+    template <bool kTwoByteCodes>
     void passes(const char* at, std::int32_t lineCnt);
     void pass(const char* at, std::int32_t lineCnt);
     static char* putValue(const Group& group, char* to);
-    static char* putNumber(const Group& group, char* to);
-    char* special(Need need, char* to, const Group& group, std::int32_t lineCnt);
+    // These two take their group by value, so that the usual way keeps its group in registers.
+    static char* putNumber(Group group, char* to);
+    char* special(Need need, char* to, Group group, std::int32_t lineCnt);
     char* reserve();
     void leave(char* to, const char* at, std::int32_t lineCnt);
 
