@@ -115,6 +115,34 @@ TEST(BinaryReaderTest, ValuesOfEachTypeAsTheirTwinHasThem) {
     }
 }
 
+// A file that ends within a number or a chunk ends as its twin whose last line is this group's
+// code; one that ends within a code, as the twin of the groups before: for each value of fixed
+// size, cut after each of its bytes.
+TEST(BinaryReaderTest, EndsWithinAValueAsItsTwin) {
+    using namespace std::string_literals;
+    const std::string start = std::string("AutoCAD Binary DXF\r\n\x1a", 22) +
+                              group(0, "SECTION\0"s) + group(2, "ENTITIES\0"s) +
+                              group(0, "LINE\0"s);
+    const std::string twinStart = crlf({"0", "SECTION", "2", "ENTITIES", "0", "LINE"});
+    const struct {
+        unsigned code;
+        std::string value;
+    } rows[] = {{10, "\0\0\0\0\0\0\xf0\x3f"s},
+                {70, "\x01\x02"s},
+                {90, "\x01\x02\x03\x04"s},
+                {160, "\x01\x02\x03\x04\x05\x06\x07\x08"s},
+                {290, "\x01"s},
+                {310, "\x02\xab\xcd"s}};
+    for (const auto& row : rows) {
+        const std::string code = group(row.code, "");
+        EXPECT_EQ(listingOf(start + code.substr(0, 1)), listingOf(twinStart)) << row.code;
+        for (std::size_t cut = 0; cut < row.value.size(); ++cut)
+            EXPECT_EQ(listingOf(start + code + row.value.substr(0, cut)),
+                      listingOf(twinStart + crlf({std::to_string(row.code)})))
+                << row.code << " cut after " << cut;
+    }
+}
+
 std::string littleEndian(std::uint64_t bits, std::size_t size) {
     std::string bytes;
     for (std::size_t i = 0; i < size; ++i, bits >>= 8) bytes += static_cast<char>(bits & 255);
