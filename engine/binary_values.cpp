@@ -49,8 +49,8 @@ char* putSmallWhole(std::uint32_t value, char* to) {
     return putBytes((digits + kZeroDigits) >> (8 * lead), 8 - lead, to);
 }
 
-// The point and four decimals, given as the low half of digitBytes(), without the zeros behind
-// them but one; `to` needs room for 9 bytes.
+// The point and four decimals, given as the last four of digitBytes() (shifted down by 32),
+// without the zeros behind them but one; `to` needs room for 9 bytes.
 char* putFourDecimals(std::uint64_t digits, char* to) {
     *to++ = '.';
     if (digits == 0) {
