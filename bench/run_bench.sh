@@ -74,15 +74,26 @@ run_plain() {
     "$build/bench/dxflist-plain-scan" "$1" "$work/plain.txt"
 }
 
+# Where the time goes, on CR LF files: the run's reading and writing threads with no scan between
+# them (bench/io_only.cpp), writing $2 bytes; and the run with its listing written to /dev/null,
+# its scan and its reading without the writing.
+mkdir "$work/null-app" && ln -s /dev/null "$work/null-app/output.txt"
+run_io_only() {
+    "$build/bench/dxflist-io-only" "$1" "$work/io-only.txt" "$2"
+}
+run_unwritten() {
+    "$batch" "$1" "$work/null-app" 2>/dev/null
+}
+
 # The earlier build's run, as run_engine's.
 run_before() {
     usage "$before" "$1" "$work/app" 2>/dev/null
 }
 
-declare -A engine_us floor_us plain_us engine_cpu floor_cpu rss_kb before_us before_cpu \
+declare -A engine_us floor_us plain_us io_only_us unwritten_us engine_cpu floor_cpu rss_kb before_us before_cpu \
     engine_vol engine_invol floor_vol floor_invol before_vol before_invol
 measure() {  # name file
-    local name=$1 file=$2 e=() f=() p=() ec=() fc=() r=() b=() bc=() ev=() ei=() flv=() fli=() bv=() bi=() sizes
+    local name=$1 file=$2 e=() f=() p=() o=() n=() ec=() fc=() r=() b=() bc=() ev=() ei=() flv=() fli=() bv=() bi=() sizes
     rm -f "$work/app/unix.dxf"
     run_engine "$file"
     sizes=$(stat -c %s "$work/app/output.txt")
@@ -92,7 +103,11 @@ measure() {  # name file
         r+=("$(awk '{print $3}' "$work/usage")")
         # shellcheck disable=SC2086 # sizes holds one or two numbers
         read -r w c v i < <(timed run_floor "$file" $sizes); f+=("$w") fc+=("$c") flv+=("$v") fli+=("$i")
-        if [[ $name == *-crlf ]]; then read -r w c v i < <(timed run_plain "$file"); p+=("$w"); fi
+        if [[ $name == *-crlf ]]; then
+            read -r w c v i < <(timed run_plain "$file"); p+=("$w")
+            read -r w c v i < <(timed run_io_only "$file" "$sizes"); o+=("$w")
+            read -r w c v i < <(timed run_unwritten "$file"); n+=("$w")
+        fi
         if [[ -n $before ]]; then
             read -r w c v i < <(timed run_before "$file"); b+=("$w") bc+=("$c") bv+=("$v") bi+=("$i")
         fi
@@ -111,7 +126,11 @@ measure() {  # name file
     floor_us[$name]=$(printf '%s\n' "${f[@]}" | median)
     engine_cpu[$name]=$(printf '%s\n' "${ec[@]}" | median)
     floor_cpu[$name]=$(printf '%s\n' "${fc[@]}" | median)
-    ((${#p[@]} == 0)) || plain_us[$name]=$(printf '%s\n' "${p[@]}" | median)
+    if ((${#p[@]} != 0)); then
+        plain_us[$name]=$(printf '%s\n' "${p[@]}" | median)
+        io_only_us[$name]=$(printf '%s\n' "${o[@]}" | median)
+        unwritten_us[$name]=$(printf '%s\n' "${n[@]}" | median)
+    fi
     rss_kb[$name]=$(printf '%s\n' "${r[@]}" | sort -n | tail -1)
 }
 
@@ -177,6 +196,14 @@ echo "Yardstick, the same CR LF files through a plain pair-scanning loop (bench/
 for name in big100-crlf big400-crlf; do
     awk -v n="$name" -v p="${plain_us[$name]}" -v f="${floor_us[$name]}" -v e="${engine_us[$name]}" \
         'BEGIN {printf "%-12s plain loop %.3f s, %.2f x the floor; dxflist %.2f x the plain loop\n", n, p/1e6, p/f, e/p}'
+done
+
+echo
+echo "Where the time goes, the same CR LF files: the run's reading and writing threads alone, no"
+echo "scan (bench/io_only.cpp), and the run with its listing written to /dev/null (scan and reading):"
+for name in big100-crlf big400-crlf; do
+    awk -v n="$name" -v o="${io_only_us[$name]}" -v u="${unwritten_us[$name]}" -v f="${floor_us[$name]}" \
+        'BEGIN {printf "%-12s threads alone %.3f s, %.2f x the floor; unwritten run %.3f s, %.2f x\n", n, o/1e6, o/f, u/1e6, u/f}'
 done
 
 # The real program under Xvfb, against the batch on the same file.
