@@ -7,6 +7,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <string>
+#include <utility>
 
 #include "engine/failure.h"
 
@@ -60,11 +61,14 @@ bool hasBinarySentinel(InputFile& source) {
 BinaryReader::BinaryReader(InputFile& source, std::size_t chunk)
     : source_(source),
       chunk_(chunk),
-      buffer_(std::make_unique<char[]>(chunk + kSlack + kReadPadding)),
+      chunkAt_(chunk + kKeptMore),
+      ahead_(source, chunk, chunkAt_, chunkAt_ + chunk + kTail, LineReader::kBuffers),
+      buffer_(ahead_.borrow()),
       lineCnt_(source.path()) {
+    std::memset(buffer_, 0, kTail);
     source_.rewind();
     // A file cut short since its sentinel was seen is read from its start, and refused.
-    if (have(kSentinelSize)) begin_ = kSentinelSize;
+    if (have(kSentinelSize)) begin_ += kSentinelSize;
     detectCodeWidth();
 }
 
@@ -106,7 +110,7 @@ PairRead BinaryReader::next() {
     pair_.codeLine = codeLine_;
     const bool end = atEnd();
     // Made after the end check, which may have moved the buffer.
-    if (valueInBuffer_) setValue({buffer_.get() + valueAt_, valueSize_});
+    if (valueInBuffer_) setValue({buffer_ + valueAt_, valueSize_});
     return end ? PairRead::kNoPair | PairRead::kEndAtValueLine : 0;
 }
 
@@ -128,7 +132,7 @@ bool BinaryReader::readFixed(std::uint64_t& bits) {
     if (!have(kSize)) return false;
     bits = 0;
     if constexpr (std::endian::native == std::endian::little) {
-        std::memcpy(&bits, buffer_.get() + begin_, kSize);
+        std::memcpy(&bits, buffer_ + begin_, kSize);
     } else {
         for (std::size_t i = kSize; i-- > 0;) bits = bits << 8 | byteAt(begin_ + i);
     }
@@ -180,7 +184,7 @@ bool BinaryReader::readChunk() {
     if (!have(1)) return false;
     const std::size_t size = byteAt(begin_);
     if (!have(1 + size)) return false;
-    const auto* bytes = reinterpret_cast<const unsigned char*>(buffer_.get() + begin_ + 1);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(buffer_ + begin_ + 1);
     pair_.grpValue =
         TextRef::ofPadded({text_, static_cast<std::size_t>(formatHex(bytes, size, text_) - text_)});
     begin_ += 1 + size;
@@ -190,7 +194,7 @@ bool BinaryReader::readChunk() {
 void BinaryReader::readString(unsigned code) {
     // Most strings are short: their NUL is looked for a word at a time before memchr is asked.
     if constexpr (std::endian::native == std::endian::little) {
-        const char* from = buffer_.get() + begin_;
+        const char* from = buffer_ + begin_;
         const std::size_t unread = end_ - begin_;
         for (std::size_t at = 0; at < 16 && at < unread; at += 8) {
             std::uint64_t word;
@@ -205,11 +209,13 @@ void BinaryReader::readString(unsigned code) {
     const std::uint64_t at = bytesRead();
     std::size_t scanned = 0;  // bytes from begin_ on that hold no NUL
     for (;;) {
-        const char* from = buffer_.get() + begin_;
-        const void* nul = std::memchr(from + scanned, 0, end_ - begin_ - scanned);
+        const char* from = buffer_ + begin_;
+        // A string of up to a chunk is held; the NUL of a longer one is not looked for here.
+        const std::size_t limit = std::min(end_ - begin_, chunk_ + 1);
+        const void* nul = std::memchr(from + scanned, 0, limit - scanned);
         if (nul) return takeString(static_cast<std::size_t>(static_cast<const char*>(nul) - from));
-        scanned = end_ - begin_;
-        if (scanned >= chunk_) return readLongString(code);
+        scanned = limit;
+        if (scanned > chunk_) return readLongString(code, scanned);
         if (!fill(scanned + 1)) unendedString(code, at);
     }
 }
@@ -219,17 +225,17 @@ void BinaryReader::takeString(std::size_t size) {
     valueInBuffer_ = true;
     valueAt_ = begin_;
     valueSize_ = size;
-    setValue({buffer_.get() + begin_, size});
+    setValue({buffer_ + begin_, size});
     begin_ += size + 1;
 }
 
-// A string longer than a chunk stays in the file: its region is found chunk by chunk.
-void BinaryReader::readLongString(unsigned code) {
+// A string longer than a chunk stays in the file: its region is found chunk by chunk, from
+// the first `scanned` bytes on, which hold no NUL.
+void BinaryReader::readLongString(unsigned code, std::size_t scanned) {
     const std::uint64_t at = bytesRead();
+    begin_ += scanned;
     for (;;) {
-        begin_ = end_;
-        if (!fill(1)) unendedString(code, at);
-        const char* from = buffer_.get() + begin_;
+        const char* from = buffer_ + begin_;
         if (const void* nul = std::memchr(from, 0, end_ - begin_)) {
             begin_ += static_cast<std::size_t>(static_cast<const char*>(nul) - from);
             pair_.grpValue = TextRef::inSource({at, bytesRead() - at});
@@ -237,25 +243,30 @@ void BinaryReader::readLongString(unsigned code) {
             ++begin_;
             return;
         }
+        begin_ = end_;
+        if (!fill(1)) unendedString(code, at);
     }
 }
 
-// Moves the bytes still needed to the start of the buffer and reads behind them until `need`
-// unread bytes are there or the file ends. A short read is not the end: the file is read again.
+// Goes on in the buffer of the next chunk, behind the bytes still needed, until `need` unread
+// bytes are there or the file ends. The chunks after it are read ahead on the run's I/O thread
+// meanwhile. A short read is not the end: the file is read again.
 bool BinaryReader::fill(std::size_t need) {
-    const std::size_t keep = valueInBuffer_ ? valueAt_ : begin_;
-    std::memmove(buffer_.get(), buffer_.get() + keep, end_ - keep);
-    bufferStart_ += keep;
-    valueAt_ -= valueInBuffer_ ? keep : 0;
-    begin_ -= keep;
-    end_ -= keep;
-    // A chunk, or a few bytes more behind a string value kept in front of them.
-    const std::size_t room = std::max(chunk_, begin_ + need);
-    while (end_ - begin_ < need) {
-        const std::size_t got = source_.read(buffer_.get() + end_, room - end_);
-        if (got == 0) return false;
-        end_ += got;
-    }
+    do {
+        const std::size_t keep = valueInBuffer_ ? valueAt_ : begin_;
+        const std::size_t kept = end_ - keep;
+        const ReadAhead::Chunk next = ahead_.next();
+        const std::size_t at = chunkAt_ - kept;
+        std::memcpy(next.buffer + at, buffer_ + keep, kept);
+        ahead_.giveBack(std::exchange(buffer_, next.buffer));
+        // Offsets are taken modulo 2^64: the buffer may begin before the file does.
+        bufferStart_ = bufferStart_ + keep - at;
+        if (valueInBuffer_) valueAt_ = valueAt_ - keep + at;
+        begin_ = begin_ - keep + at;
+        end_ = chunkAt_ + next.size;
+        std::memset(buffer_ + end_, 0, kTail);
+        if (next.size == 0) return false;
+    } while (end_ - begin_ < need);
     return true;
 }
 

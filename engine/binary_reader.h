@@ -4,13 +4,13 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string_view>
 
 #include "engine/binary_values.h"
 #include "engine/line_reader.h"
 #include "engine/os_file.h"
 #include "engine/pair_reader.h"
+#include "engine/read_ahead.h"
 #include "engine/text.h"
 
 namespace dxflist {
@@ -48,11 +48,30 @@ class BinaryReader {
     std::uint64_t bytesRead() const { return bufferStart_ + begin_; }
     void setLineCnt(std::int32_t lineCnt) { lineCnt_.set(lineCnt); }
 
+    // For the binary lane (engine/binary_lane.h), which takes usual groups itself: the unread
+    // bytes [unread(), bufferEnd()), behind which lie kTail zeros; the codes' width; the file
+    // offset of a byte of the buffer; and the end of the groups it took, with the line count
+    // there.
+    static constexpr std::size_t kTail = 16 + kReadPadding;
+    const char* unread() const { return buffer_ + begin_; }
+    const char* bufferEnd() const { return buffer_ + end_; }
+    bool twoByteCodes() const { return twoByteCodes_; }
+    std::uint64_t offsetOf(const char* inBuffer) const {
+        return bufferStart_ + static_cast<std::size_t>(inBuffer - buffer_);
+    }
+    void skipTo(const char* next, std::int32_t lineCnt) {
+        begin_ = static_cast<std::size_t>(next - buffer_);
+        // The value read last is behind: it need not be kept when the buffer moves.
+        valueInBuffer_ = false;
+        lineCnt_.set(lineCnt);
+    }
+
   private:
     // In one-byte codes, the byte that says a two-byte code follows.
     static constexpr unsigned char kEscape = 255;
-    // Room behind a chunk: for the next code's bytes behind a string value kept in the buffer.
-    static constexpr std::size_t kSlack = 16;
+    // Room before a chunk beyond a chunk's bytes, for what is kept from the buffer before: a
+    // string value of up to a chunk, its NUL and the next code's bytes; or a binary chunk.
+    static constexpr std::size_t kKeptMore = 256 + 16;
 
     unsigned char byteAt(std::size_t index) const {
         return static_cast<unsigned char>(buffer_[index]);
@@ -68,7 +87,7 @@ class BinaryReader {
     bool readChunk();
     void readString(unsigned code);
     void takeString(std::size_t size);
-    void readLongString(unsigned code);
+    void readLongString(unsigned code, std::size_t scanned);
     // The value in memory, padded: only the view changes, but after a value left in the file.
     void setValue(std::string_view value) {
         if (longValue_) {
@@ -82,7 +101,11 @@ class BinaryReader {
 
     InputFile& source_;
     std::size_t chunk_;
-    std::unique_ptr<char[]> buffer_;
+    // The buffer: [0, chunkAt_) room for the bytes kept from the buffer before; then the chunk
+    // read last; then kTail zeros. Chunks are read ahead on the run's I/O thread.
+    std::size_t chunkAt_;
+    ReadAhead ahead_;  // owns the buffers
+    char* buffer_;
     std::size_t begin_ = 0;          // first unread byte
     std::size_t end_ = 0;            // end of the bytes read
     std::uint64_t bufferStart_ = 0;  // file offset of buffer_[0]

@@ -70,7 +70,8 @@ inline BinaryType binaryTypeOf(unsigned code) {
     return code < kBinaryCodeEnd ? kBinaryTypes[code] : BinaryType::Unknown;
 }
 
-// The most formatDouble() writes.
+// The most formatDouble() writes, past the end it returns too (its digits go in blocks of 8
+// bytes): the room it needs.
 inline constexpr std::size_t kDoubleTextMost = 24;
 
 // Writes `value` in the shortest digits that read back as the same double: plain with at least

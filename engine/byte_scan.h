@@ -14,10 +14,13 @@
 #endif
 
 // For the few small functions of the hot loops that must be inlined where the compiler would not.
+// And for their rare ways, kept out of them.
 #ifdef __GNUC__
 #define DXFLIST_ALWAYS_INLINE [[gnu::always_inline]] inline
+#define DXFLIST_NOINLINE [[gnu::noinline]]
 #else
 #define DXFLIST_ALWAYS_INLINE inline
+#define DXFLIST_NOINLINE
 #endif
 
 namespace dxflist {

@@ -29,6 +29,7 @@
 
 #include "engine/annotate.h"
 #include "engine/host.h"
+#include "engine/lane_head.h"
 #include "engine/line_format.h"
 #include "engine/line_index.h"
 #include "engine/listing_texts.h"
@@ -75,17 +76,11 @@ class PairLane {
     // overwritten by the value).
     static constexpr std::size_t kCodeCopy = 8;
     static_assert(sizeof CodeEntry::text + 2 == kCodeCopy, "the copy ends within the entry");
-    // The head, the next pair's number as text: kMostDigits digits zero-filled, the colon and
-    // the generic gap, copied as one block of kHeadCopy bytes; the listed digits begin at
-    // headStart_. The gap may have at most kGapMost bytes (the lane stays off otherwise).
-    static constexpr std::size_t kHeadCopy = 16;
-    static constexpr std::size_t kGapMost = kHeadCopy - line_format::kMostDigits - 1;
-    static_assert(kGapMost >= 4, "two ideographic spaces in code page 932 fit the head");
     // The longest value and CR LF the lane copies itself; longer ones go through the writer.
     static constexpr std::size_t kValueMost = 64;
     // The most a pair writes past the listing's pointer in the lane: the head, the code and
     // comma, the value and its CR LF.
-    static constexpr std::size_t kPairMost = kHeadCopy + kCodeCopy + kValueMost;
+    static constexpr std::size_t kPairMost = LaneHead::kCopy + kCodeCopy + kValueMost;
 
     void takePairs(HostServices& host, int& lastSec,
                    const std::function<void(std::int32_t, std::uint64_t)>& showProgress);
@@ -104,10 +99,6 @@ class PairLane {
         return entry == 0 ? base_ : base_ + ends_[entry - 1] + 2;
     }
     const CodeEntry* learn(std::uint64_t key, const char* line, std::size_t size);
-    void advanceNumber();
-    void showNumber(std::int64_t number);
-    void carryNumber();
-    void setHead(std::size_t digits);
 
     PairReader& reader_;
     LineReader& lines_;
@@ -140,12 +131,8 @@ class PairLane {
     // copy at hand is one load a pair less than asking it each time.
     StructureAnnotator::Needs needs_{};
 
-    char head_[32] = {};
-    std::size_t digits_ = 0;  // the number's listed digits
-    std::size_t gap_;
-    const char* headStart_ = head_;
-    std::size_t genericHead_ = 0;  // the listed digits, the colon and the gap
-    std::int64_t headNumber_ = -1;
+    LaneHead head_;
+    std::int64_t headNumber_ = -1;  // the number the head shows
 
     std::array<std::uint16_t, kIndexEntries> ends_;
 };

@@ -3,6 +3,7 @@
 #include <type_traits>
 
 #include "engine/annotate.h"
+#include "engine/binary_lane.h"
 #include "engine/binary_reader.h"
 #include "engine/failure.h"
 #include "engine/listing_texts.h"
@@ -20,13 +21,8 @@ void putEndReports(const PairRead& read, std::int32_t codeLine, ListingWriter& l
     if (read.met(PairRead::kEndAtValueLine)) listing.putLine(codeLine + 1, texts.endAtValueLine);
 }
 
-// Binary groups have no fast lane: each pass takes one pair.
-struct NoLane {
-    NoLane(BinaryReader&, StructureAnnotator&, ListingWriter&, const ListingTexts&) {}
-    void run(HostServices&, int&, const ShowProgress&) {}
-};
-
-// The loop over either reader: text lines (PairReader, with its fast lane) or binary groups.
+// The loop over either reader, each with its fast lane: text lines (PairReader) or binary
+// groups (BinaryReader).
 // The reader is the loop's own: known outside it, it would be loaded again after every call of
 // the host (9% more instructions when the plain reader takes every pair).
 template <class Reader>
@@ -36,8 +32,8 @@ void listPairsWith(InputFile& source, std::size_t chunk, ListingWriter& listing,
     Reader reader(source, chunk);
     reader.setLineCnt(lineCnt);
     StructureAnnotator annotator(texts, source);
-    std::conditional_t<std::is_same_v<Reader, PairReader>, PairLane, NoLane> lane(reader, annotator,
-                                                                                  listing, texts);
+    std::conditional_t<std::is_same_v<Reader, PairReader>, PairLane, BinaryLane> lane(
+        reader, annotator, listing, texts);
     bool reuseFlag = false;  // the rules want the current pair processed once more, unread
     int lastSec = 0;         // the second of the minute when the progress was last shown
     for (;;) {

@@ -3,9 +3,13 @@
 // Whole drawings and cut-off files are held against an independent conversion in
 // tests/binary/binary_twins.py.
 
+#include <bit>
 #include <cmath>
+#include <cstdio>
 #include <limits>
+#include <vector>
 
+#include "engine/binary_reader.h"
 #include "engine/binary_values.h"
 #include "engine/listing_texts.h"
 #include "engine/pair_loop.h"
@@ -108,6 +112,112 @@ TEST(BinaryReaderTest, ValuesOfEachTypeAsTheirTwinHasThem) {
                                      std::to_string(row.code) + "," + row.value + "\r\n" +
                                      utf8ToCp932("000006:終端検出[EOF] - グループ値読み込み時\r\n");
         EXPECT_TRUE(listed == expected) << row.code << " " << row.value << ":\n" << listed;
+    }
+}
+
+// A file that ends within a number or a chunk ends as its twin whose last line is this group's
+// code; one that ends within a code, as the twin of the groups before: for each value of fixed
+// size, cut after each of its bytes.
+TEST(BinaryReaderTest, EndsWithinAValueAsItsTwin) {
+    using namespace std::string_literals;
+    const std::string start = std::string("AutoCAD Binary DXF\r\n\x1a", 22) +
+                              group(0, "SECTION\0"s) + group(2, "ENTITIES\0"s) +
+                              group(0, "LINE\0"s);
+    const std::string twinStart = crlf({"0", "SECTION", "2", "ENTITIES", "0", "LINE"});
+    const struct {
+        unsigned code;
+        std::string value;
+    } rows[] = {{10, "\0\0\0\0\0\0\xf0\x3f"s},
+                {70, "\x01\x02"s},
+                {90, "\x01\x02\x03\x04"s},
+                {160, "\x01\x02\x03\x04\x05\x06\x07\x08"s},
+                {290, "\x01"s},
+                {310, "\x02\xab\xcd"s}};
+    for (const auto& row : rows) {
+        const std::string code = group(row.code, "");
+        EXPECT_EQ(listingOf(start + code.substr(0, 1)), listingOf(twinStart)) << row.code;
+        for (std::size_t cut = 0; cut < row.value.size(); ++cut)
+            EXPECT_EQ(listingOf(start + code + row.value.substr(0, cut)),
+                      listingOf(twinStart + crlf({std::to_string(row.code)})))
+                << row.code << " cut after " << cut;
+    }
+}
+
+std::string littleEndian(std::uint64_t bits, std::size_t size) {
+    std::string bytes;
+    for (std::size_t i = 0; i < size; ++i, bits >>= 8) bytes += static_cast<char>(bits & 255);
+    return bytes;
+}
+
+std::string contentOf(const TextRef& text, InputFile& file) {
+    if (!text.inFile) return std::string(text.mem);
+    std::string bytes(static_cast<std::size_t>(text.region.size), '\0');
+    file.readAt(text.region.offset, bytes.data(), bytes.size());
+    return bytes;
+}
+
+// Groups of every value type, strings and binary chunks of every length from none to past the
+// smaller buffers, read at every chunk size from 16 bytes on, so that the buffer's end falls
+// everywhere in the groups and strings are held in memory or left in the file; with two-byte
+// codes and with one-byte codes (escaped from 255 on).
+TEST(BinaryReaderTest, ReadsEveryGroupAtEveryChunkSize) {
+    struct Group {
+        unsigned code;
+        std::string bytes;
+        std::string text;
+    };
+    std::vector<Group> groups = {{0, std::string("SECTION\0", 8), "SECTION"}};
+    for (unsigned i = 0; i < 120; ++i) {
+        const auto letter = static_cast<char>('a' + i % 26);
+        groups.push_back(
+            {i % 2 ? 1u : 1000u, std::string(i, letter) + '\0', std::string(i, letter)});
+        groups.push_back({i % 2 ? 10u : 1040u,
+                          littleEndian(std::bit_cast<std::uint64_t>(i + 0.25), 8),
+                          std::to_string(i) + ".25"});
+        groups.push_back(
+            {i % 2 ? 70u : 1070u, littleEndian(-i, 2), std::to_string(-static_cast<int>(i))});
+        groups.push_back(
+            {90, littleEndian(i << 24, 4), std::to_string(static_cast<std::int32_t>(i << 24))});
+        groups.push_back(
+            {160, littleEndian(~std::uint64_t{i}, 8), std::to_string(~std::int64_t{i})});
+        groups.push_back({290, littleEndian(i % 2, 1), std::to_string(i % 2)});
+        std::string chunk(1, static_cast<char>(i)), hex;
+        for (unsigned k = 0; k < i; ++k) {
+            chunk += static_cast<char>(k * 37 + i);
+            char digits[3];
+            std::snprintf(digits, sizeof digits, "%02X", static_cast<unsigned char>(chunk.back()));
+            hex += digits;
+        }
+        groups.push_back({i % 2 ? 310u : 1004u, chunk, hex});
+    }
+    TempDir dir;
+    for (const bool twoByteCodes : {true, false}) {
+        std::string bytes("AutoCAD Binary DXF\r\n\x1a", 22);
+        for (const Group& g : groups)
+            bytes += (twoByteCodes   ? littleEndian(g.code, 2)
+                      : g.code < 255 ? littleEndian(g.code, 1)
+                                     : "\xff" + littleEndian(g.code, 2)) +
+                     g.bytes;
+        writeFile(dir / "in.dxf", bytes);
+        for (std::size_t chunk = 16; chunk <= 300; chunk += chunk < 100 ? 1 : 100) {
+            SCOPED_TRACE(::testing::Message()
+                         << "two-byte codes " << twoByteCodes << " chunk " << chunk);
+            InputFile file(dir / "in.dxf");
+            BinaryReader reader(file, chunk);
+            std::size_t index = 0;
+            while (!reader.atEnd()) {
+                ASSERT_LT(index, groups.size());
+                const PairRead read = reader.next();
+                EXPECT_EQ(read.pair(), index + 1 < groups.size());
+                EXPECT_EQ(reader.atEnd(), index + 1 == groups.size());
+                EXPECT_EQ(reader.pair().codeLine, static_cast<std::int32_t>(2 * index + 1));
+                EXPECT_EQ(contentOf(reader.pair().grpCode, file),
+                          std::to_string(groups[index].code));
+                EXPECT_EQ(contentOf(reader.pair().grpValue, file), groups[index].text) << index;
+                ++index;
+            }
+            EXPECT_EQ(index, groups.size());
+        }
     }
 }
 

@@ -49,50 +49,6 @@ std::string randomDrawing(std::mt19937& random, std::size_t pairs, unsigned oddP
     return dxf.empty() ? "0" : dxf;
 }
 
-// What the host saw: the captions, and each call in order (clock c, events e).
-struct HostLog {
-    std::vector<std::string> captions;
-    std::string calls;
-    bool operator==(const HostLog&) const = default;
-};
-
-// The listing of `dxf` and what the host saw, with a clock whose second changes every few
-// calls; the events hook throws at its stopAt-th call when stopAt is not 0, as Exit does.
-std::pair<std::string, HostLog> listWith(const std::string& dxf, std::size_t stopAt = 0) {
-    TempDir dir;
-    writeFile(dir / "in.dxf", dxf);
-    FakeHost host;
-    HostLog log;
-    std::size_t events = 0;
-    host.clock = [&] {
-        log.calls += 'c';
-        return static_cast<int>(log.calls.size() / 7 % 60);
-    };
-    host.onEvents = [&] {
-        log.calls += 'e';
-        if (++events == stopAt) throw std::runtime_error("exit");
-    };
-    try {
-        subDXFver(dir / "in.dxf", host, appIn(dir.path));
-    } catch (const std::runtime_error&) {
-    }
-    log.captions = host.captions;
-    return {readFile(dir / "output.txt"), log};
-}
-
-void expectSameOnEveryPath(const std::string& dxf, std::size_t stopAt = 0) {
-    std::pair<std::string, HostLog> plain;
-    forEachScanPath([&](ScanPath path) {
-        const auto listed = listWith(dxf, stopAt);
-        if (path == ScanPath::Off) {
-            plain = listed;
-            return;
-        }
-        EXPECT_TRUE(listed.first == plain.first) << "listings differ";
-        EXPECT_TRUE(listed.second == plain.second) << "host calls differ";
-    });
-}
-
 // Small drawings, each held in one buffer: from nearly all usual pairs to many odd ones.
 TEST(PairLaneTest, ListsSmallDrawingsAsThePlainReader) {
     std::mt19937 random(7);

@@ -2,7 +2,9 @@
 // Runs a test once on every way the run can scan its input.
 
 #include <functional>
+#include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "engine/line_index.h"
 #include "test_support.h"
@@ -24,6 +26,51 @@ inline void forEachScanPath(const std::function<void(ScanPath)>& body) {
         body(path);
     }
     useScanPath(before);
+}
+
+// What the host saw: the captions, and each call in order (clock c, events e).
+struct HostLog {
+    std::vector<std::string> captions;
+    std::string calls;
+    bool operator==(const HostLog&) const = default;
+};
+
+// The listing of `dxf` and what the host saw, with a clock whose second changes every few
+// calls; the events hook throws at its stopAt-th call when stopAt is not 0, as Exit does.
+inline std::pair<std::string, HostLog> listWith(const std::string& dxf, std::size_t stopAt = 0) {
+    TempDir dir;
+    writeFile(dir / "in.dxf", dxf);
+    FakeHost host;
+    HostLog log;
+    std::size_t events = 0;
+    host.clock = [&] {
+        log.calls += 'c';
+        return static_cast<int>(log.calls.size() / 7 % 60);
+    };
+    host.onEvents = [&] {
+        log.calls += 'e';
+        if (++events == stopAt) throw std::runtime_error("exit");
+    };
+    try {
+        subDXFver(dir / "in.dxf", host, appIn(dir.path));
+    } catch (const std::runtime_error&) {
+    }
+    log.captions = host.captions;
+    return {readFile(dir / "output.txt"), log};
+}
+
+// The listing and host calls of `dxf` on every scan path are those of the plain reader alone.
+inline void expectSameOnEveryPath(const std::string& dxf, std::size_t stopAt = 0) {
+    std::pair<std::string, HostLog> plain;
+    forEachScanPath([&](ScanPath path) {
+        const auto listed = listWith(dxf, stopAt);
+        if (path == ScanPath::Off) {
+            plain = listed;
+            return;
+        }
+        EXPECT_TRUE(listed.first == plain.first) << "listings differ";
+        EXPECT_TRUE(listed.second == plain.second) << "host calls differ";
+    });
 }
 
 }  // namespace dxflist::test

@@ -227,6 +227,16 @@ yes $' 70\n1' | head -c 3000000 >"$work/threads/big.dxf" && chmod 644 "$work/thr
     check "no thread of its own, a drawing of many chunks" '((status == 0)) &&
         cmp -s "$work/threads/big/output.txt" "$work/threads/ref/output.txt" && cmp -s "$work/threads/big/unix.dxf" "$work/threads/ref/unix.dxf"' \
         "${as_user[@]}" bash -c 'ulimit -u 1 && exec "$@"' - "$batch" "$work/threads/big.dxf" "$work/threads/big"
+# And a binary drawing of many chunks, read ahead by the binary reader.
+mkdir -p "$work/threads/binref" "$work/threads/bin" && chmod 777 "$work/threads/bin"
+python3 -c 'import sys; sys.stdout.buffer.write(b"AutoCAD Binary DXF\r\n\x1a\0\0\0SECTION\0"
+    + b"\x46\0\x01\0\x08\0layer 0\0" * 250000 + b"\0\0EOF\0")' >"$work/threads/bin.dxf"
+chmod 644 "$work/threads/bin.dxf"
+"$batch" "$work/threads/bin.dxf" "$work/threads/binref" 2>/dev/null
+[[ -n ${DXFLIST_SANITIZED:-} ]] ||
+    check "no thread of its own, a binary drawing of many chunks" '((status == 0)) &&
+        cmp -s "$work/threads/bin/output.txt" "$work/threads/binref/output.txt"' \
+        "${as_user[@]}" bash -c 'ulimit -u 1 && exec "$@"' - "$batch" "$work/threads/bin.dxf" "$work/threads/bin"
 
 # A file-size limit (ulimit -f): the usual failure and whole lines, not death by a signal.
 mkdir -p "$work/fsize"
