@@ -53,7 +53,8 @@ int main(int argc, char** argv) {
     }
     try {
         dxflist::InputFile in(argv[1]);
-        dxflist::ByteWriter out{std::filesystem::path(argv[2])};
+        // The listing's buffers are a chunk each, as a run makes them for a large drawing.
+        dxflist::ByteWriter out{std::filesystem::path(argv[2]), dxflist::LineReader::kDefaultChunk};
         copyThrough(in, out, std::strtoull(argv[3], nullptr, 10));
     } catch (const std::exception& failure) {
         std::fprintf(stderr, "%s\n", failure.what());
