@@ -47,23 +47,7 @@ BinaryLane::BinaryLane(BinaryReader& reader, StructureAnnotator& annotator, List
         entry.kind = static_cast<std::uint8_t>(StructureAnnotator::classify(
             TextRef::of({entry.text, static_cast<std::size_t>(entry.size - 1)})));
         entry.type = binaryTypeOf(code);
-        switch (entry.type) {
-            case BinaryType::Double:
-            case BinaryType::Int64:
-                entry.fixed = 8;
-                break;
-            case BinaryType::Int32:
-                entry.fixed = 4;
-                break;
-            case BinaryType::Int16:
-                entry.fixed = 2;
-                break;
-            case BinaryType::Bool:
-                entry.fixed = 1;
-                break;
-            default:
-                break;
-        }
+        entry.fixed = static_cast<std::uint8_t>(fixedSizeOf(entry.type));
     }
 }
 

@@ -151,25 +151,25 @@ bool BinaryReader::readValue(BinaryType type, unsigned code) {
         case BinaryType::Chunk:
             return readChunk();
         case BinaryType::Double:
-            if (!readFixed<8>(bits)) return false;
+            if (!readFixed<fixedSizeOf(BinaryType::Double)>(bits)) return false;
             size =
                 static_cast<std::size_t>(formatDouble(std::bit_cast<double>(bits), text_) - text_);
             break;
         case BinaryType::Int16:
-            if (!readFixed<2>(bits)) return false;
+            if (!readFixed<fixedSizeOf(BinaryType::Int16)>(bits)) return false;
             size = formatInteger(static_cast<std::int16_t>(bits), text_);
             break;
         case BinaryType::Int32:
-            if (!readFixed<4>(bits)) return false;
+            if (!readFixed<fixedSizeOf(BinaryType::Int32)>(bits)) return false;
             size = formatInteger(static_cast<std::int32_t>(bits), text_);
             break;
         case BinaryType::Int64:
-            if (!readFixed<8>(bits)) return false;
+            if (!readFixed<fixedSizeOf(BinaryType::Int64)>(bits)) return false;
             size = formatInteger(static_cast<std::int64_t>(bits), text_);
             break;
         case BinaryType::Bool:
             // The byte as it is: 0 or 1 in any file that keeps to the format.
-            if (!readFixed<1>(bits)) return false;
+            if (!readFixed<fixedSizeOf(BinaryType::Bool)>(bits)) return false;
             size = formatInteger(static_cast<unsigned>(bits), text_);
             break;
         case BinaryType::Unknown:

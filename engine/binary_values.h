@@ -20,6 +20,24 @@ enum class BinaryType : std::uint8_t {
     Chunk,    // a length byte, then that many bytes
 };
 
+// The bytes a value of `type` takes in the file; 0 where its length is in the file (strings,
+// chunks) or cannot be known.
+constexpr std::size_t fixedSizeOf(BinaryType type) {
+    switch (type) {
+        case BinaryType::Double:
+        case BinaryType::Int64:
+            return 8;
+        case BinaryType::Int32:
+            return 4;
+        case BinaryType::Int16:
+            return 2;
+        case BinaryType::Bool:
+            return 1;
+        default:
+            return 0;
+    }
+}
+
 // Codes from here on are no DXF codes.
 inline constexpr unsigned kBinaryCodeEnd = 1072;
 
