@@ -17,15 +17,21 @@ SELECTION_HELPER=$build/tests/gui/primary_selection
 source "$(dirname "$0")/../tests/gui/harness.sh"
 source "$(dirname "$0")/../tests/gui/gtk.sh"
 
-# Every opening and closing of an output.txt under $T, with the time it was seen (µs). $! is
-# inotifywait itself: stopping it ends the reader too.
+# Every opening and closing of an output.txt under $T, with the time it was seen (µs); each
+# closing is also told through a pipe, which the script waits on without polling: a poll every
+# few milliseconds through a run would take CPU from the program's runs and not from the batch's.
+# $! is inotifywait itself: stopping it ends the reader too.
+mkfifo "$T/closed"
+exec 7<>"$T/closed"
 inotifywait -q -m -r -e open -e close_write --format '%e %w%f' "$T" > >(
     while read -r event file; do
-        [[ $file == */output.txt ]] && echo "$event ${EPOCHREALTIME/./} $file"
-    done >"$T/events"
+        [[ $file == */output.txt ]] || continue
+        echo "$event ${EPOCHREALTIME/./} $file" >>"$T/events"
+        [[ $event != CLOSE_WRITE* ]] || echo closed >&7
+    done
 ) &
 EXTRA_PIDS+=($!)
-events_seen() { (($(grep -c CLOSE_WRITE "$T/events") >= closes)); }
+listing_closed() { read -r -t 120 -u 7 _ || fail "timed out after 120 s waiting for $1 to be closed"; }
 # The time from the last opening to the last closing of a listing, in ms.
 last_listing_ms() {
     awk '$1 == "OPEN" {opened = $2} $1 ~ /CLOSE_WRITE/ {closed = $2}
@@ -37,18 +43,20 @@ start_display
 mkdir -p "$T/batch"
 sleep 0.5  # inotifywait sets its watches after it starts
 start_app
-closes=0 gui=() batch=()
+gui=() batch=()
+# Each run starts with the runs before written out, as in run_bench.sh: otherwise the system's
+# flush of the last listing takes the second core from whichever run comes next.
 gui_run() {
+    sync
     open_dialog
-    choose "$1"
-    closes=$((closes + 1))
-    wait_until 120 "the listing to be closed" events_seen
+    choose "$1" sent
+    listing_closed "the program's listing"
     wait_until 30 "the caption to come back" eval '[[ $(caption) == dxflist ]]'
 }
 for ((i = 0; i < runs; i++)); do
+    sync
     "$build/dxflist-batch" "$small" "$T/batch" 2>/dev/null
-    closes=$((closes + 1))
-    wait_until 30 "the batch listing to be closed" events_seen
+    listing_closed "the batch listing"
     batch+=("$(last_listing_ms)")
     gui_run "$small"
     gui+=("$(last_listing_ms)")
