@@ -198,7 +198,7 @@ DXFLIST_ALWAYS_INLINE char* BinaryLane::putValue(const Group& group, char* to) {
 }
 
 // The other values: integers, booleans and chunks.
-char* BinaryLane::putNumber(Group group, char* to) {
+char* BinaryLane::putNumber(const Group& group, char* to) {
     const std::uint64_t bits = littleEndianWord(group.value);
     switch (group.code->type) {
         case BinaryType::Int16:
@@ -218,7 +218,7 @@ char* BinaryLane::putNumber(Group group, char* to) {
 }
 
 // An entity line, or the rules for a group that needs them.
-char* BinaryLane::special(Need need, char* to, Group group, std::int32_t lineCnt) {
+char* BinaryLane::special(Need need, char* to, const Group& group, std::int32_t lineCnt) {
     const std::string_view value(group.value, group.size);
     if (need == Need::Entity && !isEntityRunEnd(value)) {
         std::memcpy(to, head_.start(), LaneHead::kCopy);
