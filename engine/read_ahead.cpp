@@ -26,13 +26,17 @@ ReadAhead::~ReadAhead() {
 // Buffers are made when first needed: a small file needs one or two.
 ReadAhead::Slot& ReadAhead::freeSlot() {
     Slot& slot = *std::find_if(slots_.begin(), slots_.end(), [](const Slot& s) { return s.free; });
-    if (!slot.buffer) slot.buffer = std::make_unique_for_overwrite<char[]>(bufferSize_);
+    if (!slot.buffer) {
+        const std::size_t shift = (kReadAlign - at_ % kReadAlign) % kReadAlign;
+        slot.storage.reset(static_cast<char*>(
+            ::operator new[](bufferSize_ + shift, std::align_val_t{kReadAlign})));
+        slot.buffer = slot.storage.get() + shift;
+    }
     return slot;
 }
 
 void ReadAhead::readAheadInto(Slot& slot) {
-    slot.ticket =
-        io_->post([this, &slot] { slot.got = file_.read(slot.buffer.get() + at_, chunk_); });
+    slot.ticket = io_->post([this, &slot] { slot.got = file_.read(slot.buffer + at_, chunk_); });
     slot.free = false;
     reading_.push_back(&slot);
 }
@@ -50,7 +54,7 @@ ReadAhead::Chunk ReadAhead::next() {
         }
     } else {
         slot = &freeSlot();
-        slot->got = file_.read(slot->buffer.get() + at_, chunk_);
+        slot->got = file_.read(slot->buffer + at_, chunk_);
         slot->free = false;
     }
     ahead_ = slot->got == chunk_;
@@ -59,18 +63,18 @@ ReadAhead::Chunk ReadAhead::next() {
             std::count_if(slots_.begin(), slots_.end(), [](const Slot& s) { return s.free; });
         for (auto i = freeCount; i > 0; --i) readAheadInto(freeSlot());
     }
-    return {slot->buffer.get(), slot->got};
+    return {slot->buffer, slot->got};
 }
 
 char* ReadAhead::borrow() {
     Slot& slot = freeSlot();
     slot.free = false;
-    return slot.buffer.get();
+    return slot.buffer;
 }
 
 void ReadAhead::giveBack(char* buffer) {
     Slot& slot = *std::find_if(slots_.begin(), slots_.end(),
-                               [buffer](const Slot& s) { return s.buffer.get() == buffer; });
+                               [buffer](const Slot& s) { return s.buffer == buffer; });
     slot.free = true;
     if (ahead_) readAheadInto(slot);
 }
