@@ -127,11 +127,17 @@ void PairLane::passes() {
                 to += head_.genericSize();
                 std::memcpy(to, code->text, kCodeCopy);
                 to += code->size;
-                // The value and its CR LF straight from the input.
-                const char* value = base_ + ends_[entry] + 2;
-                const std::size_t size = ends_[entry + 1] - ends_[entry];
-                if (size <= kValueMost) {
-                    copyShort(to, value, size);
+                // The value and its CR LF straight from the input. The usual value is copied as
+                // 16 bytes whatever its size: the buffer has zeros behind its data, and the
+                // listing's room behind the pair (kPairMost).
+                const std::size_t valueStart = ends_[entry] + 2;
+                const std::size_t size = ends_[entry + 1] + 2 - valueStart;
+                const char* value = base_ + valueStart;
+                if (size <= kValueCopy) {
+                    std::memcpy(to, value, kValueCopy);
+                    to += size;
+                } else if (size <= kValueMost) {
+                    std::memcpy(to, value, size);
                     to += size;
                 } else {
                     to = putLongValue(to, value, size - 2);

@@ -78,6 +78,10 @@ class PairLane {
     static_assert(sizeof CodeEntry::text + 2 == kCodeCopy, "the copy ends within the entry");
     // The longest value and CR LF the lane copies itself; longer ones go through the writer.
     static constexpr std::size_t kValueMost = 64;
+    // The bytes copied for a value and CR LF of up to this many: read past the line into the
+    // buffer's zeros at worst (LineReader), written past it within kPairMost.
+    static constexpr std::size_t kValueCopy = 16;
+    static_assert(kValueCopy <= kReadPadding && kValueCopy <= kValueMost);
     // The most a pair writes past the listing's pointer in the lane: the head, the code and
     // comma, the value and its CR LF.
     static constexpr std::size_t kPairMost = LaneHead::kCopy + kCodeCopy + kValueMost;
