@@ -24,9 +24,11 @@ if [[ ! -s $binary || $text -nt $binary || $build/bench/dxflist-binary-twin -nt 
 fi
 
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
-# "wall_us cpu_us" of a command (cpu: user + system), after the earlier runs' files are written.
+# "wall_us cpu_us" of a command (cpu: user + system), after the earlier runs' files are written
+# and with its input ($2) read once before, so that it comes from the page cache (run_bench.sh).
 timed() {
     local TIMEFORMAT='%3R %3U %3S' t
+    cat "$2" >/dev/null
     sync
     t=$( { time "$@" >/dev/null 2>&1; } 2>&1)
     awk '{printf "%d %d\n", $1 * 1e6, ($2 + $3) * 1e6}' <<<"$t"

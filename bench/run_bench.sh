@@ -34,8 +34,13 @@ median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 # Every run starts with the files of the runs before written out (sync, not timed): otherwise
 # the system's flush of hundreds of megabytes written a moment ago takes the second core from
 # whichever run comes next.
+# The input ($2 of every timed command) is read once before, untimed: some systems page out file
+# pages that were not touched for a while (a VM with DAMON's proactive reclaim did, a minute
+# after), and the first run of a round, the engine's, then read parts of the drawing from disk
+# that the floor after it found cached.
 timed() {
     local TIMEFORMAT='%3R %3U %3S' t
+    cat "$2" >/dev/null
     sync
     : >"$work/usage"
     t=$( { time "$@" >/dev/null 2>&1; } 2>&1)
