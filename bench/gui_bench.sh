@@ -32,9 +32,10 @@ inotifywait -q -m -r -e open -e close_write --format '%e %w%f' "$T" > >(
 ) &
 EXTRA_PIDS+=($!)
 listing_closed() { read -r -t 120 -u 7 _ || fail "timed out after 120 s waiting for $1 to be closed"; }
-# The time from the last opening to the last closing of a listing, in ms.
+# The time from the first opening of the last listing to its closing, in ms (a run opens it
+# again for a moment once it is emptied).
 last_listing_ms() {
-    awk '$1 == "OPEN" {opened = $2} $1 ~ /CLOSE_WRITE/ {closed = $2}
+    awk '$1 == "OPEN" && !open {opened = $2; open = 1} $1 ~ /CLOSE_WRITE/ {closed = $2; open = 0}
          END {printf "%.1f", (closed - opened) / 1000}' "$T/events"
 }
 median() { sort -n | awk '{a[NR] = $1} END {print a[int((NR + 1) / 2)]}'; }

@@ -75,12 +75,28 @@ int openForWriting(const std::filesystem::path& path, int flags) {
     if (fd >= 0) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return fd;
 }
+
+// ext4 writes a file out on the closing thread when it was emptied and written again
+// (auto_da_alloc, made for programs that rewrite a file in place): at the end of a run, with
+// the run waiting for the disk's queue, 5-80 ms for the listing of a 100 MB drawing and
+// 200-260 ms for that of a 400 MB one. A listing can be made again from its drawing, so it may
+// reach the disk when the system writes it anyway. ext4 drops that write-out when any open
+// description of the file is closed: one closed while the file is empty has nothing to write.
+// Elsewhere (no /proc, other file systems) this costs an open and a close.
+void forgoWriteOutAtClose(int fd) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    const int other = ::open(self.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (other >= 0) ::close(other);
+}
 }  // namespace
 
 OutputFile::OutputFile(const std::filesystem::path& path, Mode mode) : path_(path) {
     const int fd = openForWriting(path, mode == Mode::Replace ? O_CREAT | O_TRUNC : O_CREAT);
     if (fd < 0) throwFileFailure(os::kCreateFailed, path, static_cast<unsigned long>(errno));
     handle_ = fd;
+    struct stat info {};
+    if (mode == Mode::Replace && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode))
+        forgoWriteOutAtClose(fd);
 }
 
 std::optional<OutputFile> OutputFile::openExisting(const std::filesystem::path& path) {
@@ -102,6 +118,7 @@ void OutputFile::truncate() {
     if (::fstat(asFd(handle_), &info) != 0 || !S_ISREG(info.st_mode)) return;
     if (::ftruncate(asFd(handle_), 0) != 0)
         throwFileFailure(os::kCreateFailed, path_, static_cast<unsigned long>(errno));
+    forgoWriteOutAtClose(asFd(handle_));
 }
 
 OutputFile::~OutputFile() {
@@ -202,8 +219,33 @@ OutputFile ReplacementFile::output() {
                       dupOrThrow(asFd(handle_), target_));
 }
 
+namespace {
+// Replacing a file by rename makes ext4 write the new one out first (auto_da_alloc), on the
+// run's thread: 85-94 ms for the copy of a 100 MB drawing, 350-380 ms for that of a 400 MB one.
+// Exchanging the two names, then removing the old file under the temporary one, spares that
+// (a copy lost in a crash is made again from its drawing), and the target's name never goes
+// missing. Only a regular file is exchanged: anything else is left to rename, which refuses a
+// folder. False when the caller must rename.
+bool exchangeAndRemoveOld(const std::filesystem::path& temporary,
+                          const std::filesystem::path& target) {
+#ifdef RENAME_EXCHANGE
+    struct stat info {};
+    if (::lstat(target.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) != 0)
+        return false;
+    if (::unlink(temporary.c_str()) == 0) return true;
+    // What took the target's name meanwhile gets it back.
+    ::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE);
+#else
+    (void)temporary;
+    (void)target;
+#endif
+    return false;
+}
+}  // namespace
+
 // An unnamed file gets a temporary name first, as no call gives it a name that replaces
-// another; the rename then replaces the target in one step.
+// another; the exchange or the rename then replaces the target in one step.
 std::unique_ptr<InputFile> ReplacementFile::putInPlace() {
     for (int number = 0; temporary_.empty(); ++number) {
         if (number > os::kOtherNames) os::temporaryNamesTaken(target_);
@@ -215,7 +257,8 @@ std::unique_ptr<InputFile> ReplacementFile::putInPlace() {
             throwFileFailure(os::kCreateFailed, name, static_cast<unsigned long>(errno));
         }
     }
-    if (std::rename(temporary_.c_str(), target_.c_str()) != 0)
+    if (!exchangeAndRemoveOld(temporary_, target_) &&
+        std::rename(temporary_.c_str(), target_.c_str()) != 0)
         throwFileFailure(os::kCreateFailed, target_, static_cast<unsigned long>(errno));
     inPlace_ = true;
     const int fd = dupOrThrow(asFd(handle_), target_);

@@ -107,7 +107,20 @@ const FailureRow kRows[] = {
      {{"in.dxf", kLf}, {"unix.dxf.tmp", kLf}, {"unix.dxf.tmp.1", "x"}},
      "in.dxf",
      nullptr},
+    // The copy of an earlier run is replaced, and nothing of it is left under another name.
+    {"EarlierCopyReplaced", {{"in.dxf", kLf}, {"unix.dxf", "earlier"}}, "in.dxf", nullptr},
 #ifndef _WIN32
+    // A link in the copy's place is replaced itself; the file it leads to is left alone.
+    {"CopyNameLinkedToAnotherFile",
+     {{"in.dxf", kLf}, {"notes.dxf", "notes"}, {"unix.dxf", "<notes>"}},
+     "in.dxf",
+     nullptr},
+    // A folder in the copy's place is neither replaced nor moved.
+    {"FolderInTheCopysPlace",
+     {{"in.dxf", kLf}, {"unix.dxf", "<dir>"}, {"unix.dxf/keep.txt", "kept"}},
+     "in.dxf",
+     "unix.dxf",
+     osErrorText(EISDIR)},
     {"TemporaryNameLinkedToTheDrawing",
      {{"in.dxf", kLf}, {"unix.dxf.tmp", "<drawing>"}},
      "in.dxf",
