@@ -4,11 +4,13 @@
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -183,9 +185,51 @@ int dupOrThrow(int fd, const std::filesystem::path& path) {
 }
 }  // namespace
 
+namespace {
+// Whether no page of the file waits to be written to the disk (cachestat, Linux 6.5 and
+// later); false where that cannot be told.
+bool nothingToWriteOut(int fd) {
+#if defined(__linux__) && (defined(__x86_64__) || defined(__aarch64__))
+    constexpr long kCachestat = 451;
+    struct Range {
+        std::uint64_t offset = 0;
+        std::uint64_t length = 0;  // to the end
+    } range;
+    struct Counts {
+        std::uint64_t cached, dirty, writeback, evicted, recentlyEvicted;
+    } counts{};
+    return ::syscall(kCachestat, fd, &range, &counts, 0) == 0 && counts.dirty == 0 &&
+           counts.writeback == 0;
+#else
+    (void)fd;
+    return false;
+#endif
+}
+
+// Drops the cached pages of the file that a new one is to replace, before the new one is
+// written, so that its pages are free to be taken again. Otherwise the new file's pages come on
+// top of them: on a VM that hands free memory back to its host, writing a 465 MB copy beside a
+// cached old one took 1.1-1.5 s, and 115-161 ms with the old one's pages dropped first. The old
+// file stays as it is on the disk. Only where none of its pages waits to be written: dropping
+// those would start their write-out, which removing the old file would then wait for.
+void dropCachedPagesOf(const std::filesystem::path& target) {
+#ifdef POSIX_FADV_DONTNEED
+    const int fd = ::open(target.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
+    if (fd < 0) return;
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && nothingToWriteOut(fd))
+        ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+    ::close(fd);
+#else
+    (void)target;
+#endif
+}
+}  // namespace
+
 // Unnamed (O_TMPFILE) in the target's folder where the file system has it; a new name of its
 // own elsewhere. Read and write: the run reads the copy through the same file.
 ReplacementFile::ReplacementFile(const std::filesystem::path& target) : target_(target) {
+    dropCachedPagesOf(target);
     const std::filesystem::path folder =
         target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
 #ifdef O_TMPFILE
