@@ -18,7 +18,13 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdio>
 #endif
 
 namespace dxflist::test {
@@ -381,6 +387,35 @@ TEST(ShortWriteTest, EveryByteArrivesOnce) {
     EXPECT_EQ(openDescriptors(), descriptors);
     EXPECT_EQ(scratchNames(), scratch);
 }
+
+#ifdef __linux__
+// A run that holds only the folder's name (one that may not read the folder, so cannot lock it)
+// stops another all the same. The name is the same in every version of the program, so that
+// two versions see each other: "dxflist-folder-", then the folder's device and inode in hex, in
+// the abstract namespace.
+TEST(FolderClaimTest, ANameHeldElsewhereStopsTheRun) {
+    test::TempDir dir;
+    struct stat info {};
+    ASSERT_EQ(::stat(dir.path.c_str(), &info), 0);
+    const int other = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(other, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const int length = std::snprintf(
+        address.sun_path + 1, sizeof address.sun_path - 1, "dxflist-folder-%llx-%llx",
+        static_cast<unsigned long long>(info.st_dev), static_cast<unsigned long long>(info.st_ino));
+    const auto size = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + length);
+    ASSERT_EQ(::bind(other, reinterpret_cast<const sockaddr*>(&address), size), 0);
+    {
+        const FolderLock second(dir.path);
+        EXPECT_TRUE(second.heldElsewhere());
+    }
+    ::close(other);
+    const FolderLock alone(dir.path);
+    EXPECT_TRUE(alone.held());
+    EXPECT_FALSE(alone.heldElsewhere());
+}
+#endif
 
 // Open makes the program's folder current; a folder that is gone is named in the failure.
 TEST(ProgramFolderTest, GoneIsAFailureThatNamesIt) {
