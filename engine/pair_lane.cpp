@@ -130,9 +130,8 @@ void PairLane::passes() {
                 // The value and its CR LF straight from the input. The usual value is copied as
                 // 16 bytes whatever its size: the buffer has zeros behind its data, and the
                 // listing's room behind the pair (kPairMost).
-                const std::size_t valueStart = ends_[entry] + 2;
-                const std::size_t size = ends_[entry + 1] + 2 - valueStart;
-                const char* value = base_ + valueStart;
+                const char* value = base_ + ends_[entry] + 2;
+                const std::size_t size = ends_[entry + 1] - ends_[entry];
                 if (size <= kValueCopy) {
                     std::memcpy(to, value, kValueCopy);
                     to += size;
