@@ -14,8 +14,11 @@ ByteWriter::ByteWriter(const std::filesystem::path& path, std::size_t bufferSize
 
 ByteWriter::ByteWriter(OutputFile file, std::size_t bufferSize)
     : file_(std::move(file)), slots_(kBuffers), capacity_(bufferSize), io_(IoThread::shared()) {
-    slots_[0].data = std::make_unique_for_overwrite<char[]>(bufferSize);
-    buffer_ = slots_[0].data.get();
+    // One block for all the buffers; the pages of those never filled are never touched.
+    const std::size_t stride = (bufferSize + 63) / 64 * 64;
+    block_ = BufferBlock(stride * kBuffers);
+    for (std::size_t i = 0; i < kBuffers; ++i) slots_[i].data = block_.data() + i * stride;
+    buffer_ = slots_[0].data;
 }
 
 ByteWriter::~ByteWriter() {
@@ -41,7 +44,6 @@ void ByteWriter::flush() {
     const std::size_t nextIndex = (current_ + 1) % slots_.size();
     Slot& next = slots_[nextIndex];
     finishWrite(next);
-    if (!next.data) next.data = std::make_unique_for_overwrite<char[]>(capacity_);
     full.from = posted_;
     full.size = size;
     full.lineEnd = lineEnd_;
@@ -50,7 +52,7 @@ void ByteWriter::flush() {
     full.ticket = io_->post([this, &full] {
         if (failed_) return;  // the file stops at the failed write's whole lines
         try {
-            file_.write(full.data.get(), full.size);
+            file_.write(full.data, full.size);
         } catch (...) {
             failed_ = true;
             throw;
@@ -59,9 +61,9 @@ void ByteWriter::flush() {
     full.writing = true;
     posted_ += size;
     flushedMidLine_ = lineEnd_ == 0;
-    std::memcpy(next.data.get(), buffer_ + size, used_ - size);
+    std::memcpy(next.data, buffer_ + size, used_ - size);
     current_ = nextIndex;
-    buffer_ = next.data.get();
+    buffer_ = next.data;
     used_ -= size;
     lineEnd_ = 0;
 }
@@ -74,7 +76,7 @@ void ByteWriter::finishWrite(Slot& slot) {
     try {
         io_->wait(slot.ticket);
     } catch (...) {
-        keepWholeLines(slot.data.get(), slot.lineEnd,
+        keepWholeLines(slot.data, slot.lineEnd,
                        static_cast<std::size_t>(file_.written() - slot.from), slot.from);
         used_ = lineEnd_ = 0;
         throw;

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/buffer_block.h"
 #include "engine/io_thread.h"
 #include "engine/os_file.h"
 #include "engine/text.h"
@@ -75,7 +76,7 @@ class ByteWriter {
   private:
     // A buffer, and the write of its lines when one was started.
     struct Slot {
-        std::unique_ptr<char[]> data;
+        char* data = nullptr;  // within block_
         bool writing = false;
         IoThread::Ticket ticket = 0;
         std::uint64_t from = 0;   // the file offset it is written at
@@ -91,6 +92,7 @@ class ByteWriter {
                         std::uint64_t before);
 
     OutputFile file_;
+    BufferBlock block_;
     std::vector<Slot> slots_;
     std::size_t current_ = 0;  // the slot being filled
     char* buffer_;             // its data
