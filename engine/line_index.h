@@ -16,7 +16,7 @@
 
 namespace dxflist {
 
-// A window is at most this long, so that an entry fits 16 bits.
+// A window is at most this long.
 inline constexpr std::size_t kIndexWindow = std::size_t{32} << 10;
 // Entries written past the count: the array needs this many more than the window can have.
 inline constexpr std::size_t kIndexSlack = 64;
@@ -27,10 +27,18 @@ inline constexpr std::size_t kIndexEntries = kIndexWindow / 2 + kIndexSlack;
 // reference every other path must agree with.
 enum class ScanPath { Off, Portable, Sse2, Avx2, Avx512 };
 
-// Writes to `ends`, in order, the offsets from `from` of the CRs in [from, to) that an LF
-// follows, up to the first CR that no LF follows; returns how many. to - from is at most
-// kIndexWindow; bytes up to 64 past `to` are read (not used); `ends` has kIndexEntries room.
-std::size_t indexLineEnds(const char* from, const char* to, std::uint16_t* ends);
+// Writes to `ends`, in order, `offset` plus the offsets from `from` of the CRs in [from, to)
+// that an LF follows, up to the first CR that no LF follows; returns how many. to - from is at
+// most kIndexWindow; bytes up to 64 past `to` are read (not used); `ends` has kIndexEntries
+// room.
+std::size_t indexLineEnds(const char* from, const char* to, std::uint32_t* ends,
+                          std::uint32_t offset = 0);
+
+// The same for [from, to) of any length, window by window, with `most` entries' room in
+// `ends`: the index ends where a window might not fit any more, as at the first CR that no LF
+// follows. Bytes up to 64 past `to` are read.
+std::size_t indexChunkLineEnds(const char* from, const char* to, std::uint32_t* ends,
+                               std::uint32_t offset, std::size_t most);
 
 // The path the run uses: the fastest this processor has, unless a test chose another.
 ScanPath scanPath();

@@ -115,6 +115,17 @@ class LineReader {
     const char* unread() const { return buffer_ + begin_; }
     const char* bufferEnd() const { return buffer_ + end_; }
     std::uint64_t loads() const { return loads_; }
+    // The line ends of the chunk read last, as the I/O thread indexed them: offsets from
+    // buffer(), in order, from the chunk's first CR that an LF follows up to the end of the
+    // index (see ReadAhead). None before the first chunk.
+    struct ChunkIndex {
+        const char* buffer;
+        const std::uint32_t* ends;
+        std::size_t count;
+    };
+    ChunkIndex chunkIndex() const { return {buffer_, chunkEnds_, chunkEndCount_}; }
+    // The bytes from which the chunk index begins: line starts at or after this are covered.
+    const char* chunkStart() const { return buffer_ + chunkAt_; }
     void skipTo(const char* next) {
         begin_ = lineStart_ = static_cast<std::size_t>(next - buffer_);
         lineSize_ = 0;
@@ -186,6 +197,8 @@ class LineReader {
     std::size_t blockStart_ = 0;     // the block that nextCr() looks at
     std::uint64_t crBits_ = 0;       // its CRs at or after begin_, bit i for byte blockStart_ + i
     std::uint64_t loads_ = 0;        // fill()s so far
+    const std::uint32_t* chunkEnds_ = nullptr;
+    std::size_t chunkEndCount_ = 0;
 
     // The current line: [lineStart_, lineStart_ + lineSize_) in the buffer, or a file region
     // with its spaces and numeric test worked out while it streamed past.

@@ -130,7 +130,7 @@ void PairLane::passes() {
                 // The value and its CR LF straight from the input. The usual value is copied as
                 // 16 bytes whatever its size: the buffer has zeros behind its data, and the
                 // listing's room behind the pair (kPairMost).
-                const char* value = base_ + ends_[entry] + 2;
+                const char* value = origin_ + ends_[entry] + 2;
                 const std::size_t size = ends_[entry + 1] - ends_[entry];
                 if (size <= kValueCopy) {
                     std::memcpy(to, value, kValueCopy);
@@ -146,7 +146,7 @@ void PairLane::passes() {
             }
             head_.advance();
             entry += 2;
-            line = base_ + ends_[entry - 1] + 2;
+            line = origin_ + ends_[entry - 1] + 2;
             if (to > limit_) {
                 bytes_.commitLines(to);
                 to = reserve();
@@ -179,7 +179,7 @@ DXFLIST_ALWAYS_INLINE const PairLane::CodeEntry* PairLane::takes(std::size_t& en
         setStop(0);
         if (entry >= last_) return nullptr;
     }
-    const auto codeSize = static_cast<std::size_t>(base_ + ends_[entry] - line);
+    const auto codeSize = static_cast<std::size_t>(origin_ + ends_[entry] - line);
     if (codeSize - 1 >= kCodeLineMost) return nullptr;
     const std::uint64_t key = codeKeyOf(line, codeSize);
     const CodeEntry* code = &codes_[slotOf(key)];
@@ -205,7 +205,7 @@ void PairLane::showProgress(std::size_t entry) {
 // An entity line, or the rules for a pair that needs them.
 char* PairLane::special(Need need, char* to, const CodeEntry& code, std::size_t entry) {
     const char* line = lineStartAt(entry);
-    const char* value = base_ + ends_[entry] + 2;
+    const char* value = origin_ + ends_[entry] + 2;
     const auto valueSize = static_cast<std::size_t>(ends_[entry + 1] - ends_[entry] - 2);
     if (need == Need::Entity && !isEntityRunEnd(value, valueSize)) {
         std::memcpy(to, head_.start(), LaneHead::kCopy);
@@ -263,22 +263,39 @@ void PairLane::leave(char* to, std::size_t entry, const char* line) {
 
 // Finds the pair that begins at `line` in the index made before, or indexes a new window.
 bool PairLane::seek(const char* line) {
-    if (lines_.loads() == loads_ && line >= base_) {
+    if (lines_.loads() == loads_ && line >= start_) {
         while (cursor_ < count_ && lineStartAt(cursor_) < line) ++cursor_;
         if (cursor_ + 1 < count_ && lineStartAt(cursor_) == line) return true;
     }
     return index(line);
 }
 
-// Indexes the window from `line`. Only CRs two bytes or more before the end of the buffer
+// Indexes the window from `line`: from the chunk's index, made where the chunk was read, when
+// it covers the line, or else here. Only CRs two bytes or more before the end of the buffer
 // count: a pair must leave a byte behind it, so that the source is not at end.
 bool PairLane::index(const char* line) {
-    base_ = line;
+    start_ = line;
     cursor_ = 0;
     loads_ = lines_.loads();
+    if (line >= lines_.chunkStart()) {
+        // The line ends from `line` on are the entries from the first past it: the chunk's
+        // index ends at the first CR that no LF follows, as a window's does.
+        const LineReader::ChunkIndex chunk = lines_.chunkIndex();
+        const auto from = static_cast<std::uint32_t>(line - chunk.buffer);
+        const std::uint32_t* first = std::lower_bound(chunk.ends, chunk.ends + chunk.count, from);
+        const auto count = static_cast<std::size_t>(chunk.ends + chunk.count - first);
+        if (count >= 2) {
+            origin_ = chunk.buffer;
+            ends_ = first;
+            count_ = count;
+            return true;
+        }
+    }
+    origin_ = line;
+    ends_ = own_.data();
     const auto left = static_cast<std::size_t>(lines_.bufferEnd() - line);
     count_ =
-        left > 2 ? indexLineEnds(line, line + std::min(left - 2, kIndexWindow), ends_.data()) : 0;
+        left > 2 ? indexLineEnds(line, line + std::min(left - 2, kIndexWindow), own_.data()) : 0;
     return count_ >= 2;
 }
 

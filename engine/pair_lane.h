@@ -100,7 +100,7 @@ class PairLane {
     bool index(const char* line);
     void setStop(std::size_t from);
     const char* lineStartAt(std::size_t entry) const {
-        return entry == 0 ? base_ : base_ + ends_[entry - 1] + 2;
+        return entry == 0 ? start_ : origin_ + ends_[entry - 1] + 2;
     }
     const CodeEntry* learn(std::uint64_t key, const char* line, std::size_t size);
 
@@ -121,8 +121,11 @@ class PairLane {
     bool lent_ = false;      // the listing writer is writing, not the lane
     char* limit_ = nullptr;  // the lane writes a pair while its pointer is below this
 
-    // The index of the window from base_, and where the pairs taken from it stop.
-    const char* base_ = nullptr;
+    // The index of the window from start_, and where the pairs taken from it stop. Entries are
+    // offsets from origin_: start_ for a window indexed here, the buffer for the chunk's index.
+    const char* start_ = nullptr;
+    const char* origin_ = nullptr;
+    const std::uint32_t* ends_ = nullptr;
     std::size_t count_ = 0;
     std::size_t cursor_ = 0;                   // the entry of the next pair's code line end
     std::uint64_t loads_ = ~std::uint64_t{0};  // the reader's loads when the index was made
@@ -138,7 +141,7 @@ class PairLane {
     LaneHead head_;
     std::int64_t headNumber_ = -1;  // the number the head shows
 
-    std::array<std::uint16_t, kIndexEntries> ends_;
+    std::array<std::uint32_t, kIndexEntries> own_;  // a window indexed here
 };
 
 }  // namespace dxflist

@@ -3,6 +3,7 @@
 // thread.
 
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <memory>
 #include <new>
@@ -17,15 +18,20 @@ class ReadAhead {
   public:
     // Chunks of up to `chunk` bytes, each read at byte `at` of a buffer of `bufferSize` bytes of
     // its own; `count` buffers, of which those the caller does not hold are read into ahead.
+    // With `lineEnds` room, each chunk's line ends are indexed where it is read, on the I/O
+    // thread (engine/line_index.h: indexChunkLineEnds, up to the last two bytes of the chunk,
+    // as offsets from the buffer); the buffer then needs 65 bytes behind the chunk.
     ReadAhead(InputFile& file, std::size_t chunk, std::size_t at, std::size_t bufferSize,
-              std::size_t count);
+              std::size_t count, std::size_t lineEnds = 0);
     ~ReadAhead();  // waits for the reads still going
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
 
     struct Chunk {
         char* buffer;
-        std::size_t size;  // bytes read at `at`; 0 when the file has none left now
+        std::size_t size;               // bytes read at `at`; 0 when the file has none left now
+        const std::uint32_t* lineEnds;  // its index, with lineEndCount entries
+        std::size_t lineEndCount;
     };
     // The next chunk of the file. Its buffer is the caller's until given back.
     Chunk next();
@@ -52,14 +58,18 @@ class ReadAhead {
         bool free = true;
         IoThread::Ticket ticket = 0;
         std::size_t got = 0;
+        std::unique_ptr<std::uint32_t[]> lineEnds;
+        std::size_t lineEndCount = 0;
     };
     Slot& freeSlot();
     void readAheadInto(Slot& slot);
+    void readInto(Slot& slot);
 
     InputFile& file_;
     std::size_t chunk_;
     std::size_t at_;
     std::size_t bufferSize_;
+    std::size_t lineEnds_;
     std::vector<Slot> slots_;
     std::deque<Slot*> reading_;  // in the order of the file
     // The last chunk came whole, so the file likely goes on; after a short one the next is read

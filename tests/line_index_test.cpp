@@ -10,18 +10,18 @@ namespace {
 
 // The line ends by the rule written out plainly: the CRs that an LF follows, up to the first
 // CR that none follows.
-std::vector<std::uint16_t> plainEnds(const char* from, const char* to) {
-    std::vector<std::uint16_t> ends;
+std::vector<std::uint32_t> plainEnds(const char* from, const char* to, std::uint32_t offset = 0) {
+    std::vector<std::uint32_t> ends;
     for (const char* p = from; p < to; ++p) {
         if (*p != '\r') continue;
         if (p[1] != '\n') break;
-        ends.push_back(static_cast<std::uint16_t>(p - from));
+        ends.push_back(offset + static_cast<std::uint32_t>(p - from));
     }
     return ends;
 }
 
-std::vector<std::uint16_t> indexed(const char* from, const char* to) {
-    std::vector<std::uint16_t> ends(kIndexEntries);
+std::vector<std::uint32_t> indexed(const char* from, const char* to) {
+    std::vector<std::uint32_t> ends(kIndexEntries);
     ends.resize(indexLineEnds(from, to, ends.data()));
     return ends;
 }
@@ -62,6 +62,50 @@ TEST(LineIndexTest, FindsTheLineEndsOnEveryPath) {
             const char* from = bytes.data() + c.from;
             ASSERT_EQ(indexed(from, from + c.size), plainEnds(from, from + c.size))
                 << "from " << c.from << ", size " << c.size;
+        }
+    });
+}
+
+// A chunk's index, window by window: the rule's entries, moved by the offset, as many as the
+// room allows and all of them where it holds half the chunk and the slack; never a write
+// past the room (the vectors are exactly as large: the sanitizer build sees any). Chunks of
+// line ends only, of long lines, and with a lone CR early, late or just past a window.
+TEST(LineIndexTest, IndexesAChunkWindowByWindowWithinItsRoom) {
+    std::mt19937 random(4242);
+    const std::size_t size = 3 * kIndexWindow + 777;
+    std::vector<std::string> chunks;
+    std::string shortLines;
+    while (shortLines.size() < size) shortLines += random() % 4 == 0 ? "\r\n" : "ab\r\n";
+    chunks.push_back(shortLines.substr(0, size));
+    std::string longLines;
+    while (longLines.size() < size) longLines += std::string(random() % 200, 'x') + "\r\n";
+    chunks.push_back(longLines.substr(0, size));
+    for (const std::size_t at : {std::size_t{10}, size / 2, kIndexWindow - 1, kIndexWindow,
+                                 2 * kIndexWindow + 1, size - 3}) {
+        std::string cut = chunks[0];
+        cut[at] = '\r';
+        cut[at + 1] = 'y';
+        chunks.push_back(cut);
+    }
+    forEachScanPath([&](ScanPath) {
+        for (std::size_t c = 0; c < chunks.size(); ++c) {
+            const std::string bytes = chunks[c] + std::string(128, '\0');
+            const char* from = bytes.data();
+            const char* to = from + size;
+            const std::vector<std::uint32_t> rule = plainEnds(from, to, 1000);
+            for (const std::size_t most :
+                 {std::size_t{1}, kIndexSlack + 1, kIndexSlack + 2, std::size_t{500}, kIndexEntries,
+                  3 * kIndexEntries, size / 2 + kIndexSlack + 1}) {
+                std::vector<std::uint32_t> ends(most);
+                const std::size_t count = indexChunkLineEnds(from, to, ends.data(), 1000, most);
+                SCOPED_TRACE("chunk " + std::to_string(c) + ", room " + std::to_string(most));
+                ASSERT_LE(count, rule.size());
+                ends.resize(count);
+                EXPECT_TRUE(std::equal(ends.begin(), ends.end(), rule.begin()));
+                if (most >= size / 2 + kIndexSlack + 1) {
+                    EXPECT_EQ(count, rule.size());
+                }
+            }
         }
     });
 }
