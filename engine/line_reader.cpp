@@ -8,22 +8,13 @@
 #include "engine/line_index.h"
 
 namespace dxflist {
-namespace {
-
-// A chunk's index has room for a line end every this many bytes: the benchmark's drawings have
-// one every 7.2 bytes. Lines beyond the room are indexed by the lane itself. With 4 buffers of
-// 512 KiB, 1.3 MiB. The plain reader alone (ScanPath::Off) has no use for the index.
-constexpr std::size_t kBytesPerIndexedLine = 6;
-
-}  // namespace
-
 LineReader::LineReader(InputFile& file, std::size_t chunk)
     : file_(file),
       chunk_(chunk),
       chunkAt_(chunk + kBlock),
-      ahead_(
-          file, chunk, chunkAt_, chunkAt_ + chunk + 1 + kBlock, kBuffers,
-          scanPath() == ScanPath::Off ? 0 : std::max(kIndexEntries, chunk / kBytesPerIndexedLine)),
+      // The plain reader alone (ScanPath::Off) has no use for the chunks' line index.
+      ahead_(file, chunk, chunkAt_, chunkAt_ + chunk + 1 + kBlock, kBuffers,
+             scanPath() != ScanPath::Off),
       buffer_(ahead_.borrow()) {
     std::memset(buffer_, 0, 1 + kBlock);
     buffer_[0] = '\r';
@@ -43,8 +34,9 @@ bool LineReader::fill() {
     std::memcpy(next.buffer + at, buffer_ + keep, kept);
     ahead_.giveBack(std::exchange(buffer_, next.buffer));
     ++loads_;
+    // The index lies before the chunk, where the kept bytes go: a long line kept cuts it short.
     chunkEnds_ = next.lineEnds;
-    chunkEndCount_ = next.lineEndCount;
+    chunkEndCount_ = std::min(next.lineEndCount, at / sizeof(std::uint32_t));
     // Offsets are taken modulo 2^64: the buffer may begin before the file does.
     bufferStart_ = bufferStart_ + keep - at;
     begin_ = begin_ - keep + at;

@@ -9,12 +9,12 @@
 namespace dxflist {
 
 ReadAhead::ReadAhead(InputFile& file, std::size_t chunk, std::size_t at, std::size_t bufferSize,
-                     std::size_t count, std::size_t lineEnds)
+                     std::size_t count, bool indexLines)
     : file_(file),
       chunk_(chunk),
       at_(at),
       bufferSize_(bufferSize),
-      lineEnds_(lineEnds),
+      lineEnds_(indexLines ? at / sizeof(std::uint32_t) : 0),
       slots_(count),
       io_(IoThread::shared()) {}
 
@@ -36,21 +36,21 @@ ReadAhead::Slot& ReadAhead::freeSlot() {
         slot.storage.reset(static_cast<char*>(
             ::operator new[](bufferSize_ + shift, std::align_val_t{kReadAlign})));
         slot.buffer = slot.storage.get() + shift;
-        if (lineEnds_ > 0)
-            slot.lineEnds = std::make_unique_for_overwrite<std::uint32_t[]>(lineEnds_);
     }
     return slot;
 }
 
 // The chunk's line ends are found here, on the thread that read it, so that the scanning thread
-// finds them ready: on the AVX-512 path they were a tenth of its time.
+// finds them ready: on the AVX-512 path they were a tenth of its time. They go where the bytes
+// kept from the buffer before will go, which are few but for a long line: no memory of their own,
+// so that a run needs no more than before whatever the drawing.
 void ReadAhead::readInto(Slot& slot) {
     slot.got = file_.read(slot.buffer + at_, chunk_);
     slot.lineEndCount = 0;
     if (lineEnds_ == 0 || slot.got <= 2) return;
     char* const chunk = slot.buffer + at_;
     std::memset(chunk + slot.got, 0, kBlock + 1);  // defined bytes for the reads past the end
-    slot.lineEndCount = indexChunkLineEnds(chunk, chunk + slot.got - 2, slot.lineEnds.get(),
+    slot.lineEndCount = indexChunkLineEnds(chunk, chunk + slot.got - 2, lineEndsOf(slot),
                                            static_cast<std::uint32_t>(at_), lineEnds_);
 }
 
@@ -82,7 +82,7 @@ ReadAhead::Chunk ReadAhead::next() {
             std::count_if(slots_.begin(), slots_.end(), [](const Slot& s) { return s.free; });
         for (auto i = freeCount; i > 0; --i) readAheadInto(freeSlot());
     }
-    return {slot->buffer, slot->got, slot->lineEnds.get(), slot->lineEndCount};
+    return {slot->buffer, slot->got, lineEndsOf(*slot), slot->lineEndCount};
 }
 
 char* ReadAhead::borrow() {

@@ -18,11 +18,13 @@ class ReadAhead {
   public:
     // Chunks of up to `chunk` bytes, each read at byte `at` of a buffer of `bufferSize` bytes of
     // its own; `count` buffers, of which those the caller does not hold are read into ahead.
-    // With `lineEnds` room, each chunk's line ends are indexed where it is read, on the I/O
-    // thread (engine/line_index.h: indexChunkLineEnds, up to the last two bytes of the chunk,
-    // as offsets from the buffer); the buffer then needs 65 bytes behind the chunk.
+    // With `indexLines`, each chunk's line ends are indexed where it is read, on the I/O thread
+    // (engine/line_index.h: indexChunkLineEnds, up to the last two bytes of the chunk, as
+    // offsets from the buffer), into the start of its buffer: as many as the `at` bytes before
+    // the chunk hold, which the caller fills from their end only. The buffer then needs 65 bytes
+    // behind the chunk.
     ReadAhead(InputFile& file, std::size_t chunk, std::size_t at, std::size_t bufferSize,
-              std::size_t count, std::size_t lineEnds = 0);
+              std::size_t count, bool indexLines = false);
     ~ReadAhead();  // waits for the reads still going
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
@@ -58,18 +60,20 @@ class ReadAhead {
         bool free = true;
         IoThread::Ticket ticket = 0;
         std::size_t got = 0;
-        std::unique_ptr<std::uint32_t[]> lineEnds;
         std::size_t lineEndCount = 0;
     };
     Slot& freeSlot();
     void readAheadInto(Slot& slot);
     void readInto(Slot& slot);
+    static std::uint32_t* lineEndsOf(const Slot& slot) {
+        return reinterpret_cast<std::uint32_t*>(slot.buffer);
+    }
 
     InputFile& file_;
     std::size_t chunk_;
     std::size_t at_;
     std::size_t bufferSize_;
-    std::size_t lineEnds_;
+    std::size_t lineEnds_;  // the room for a chunk's index; 0 for none
     std::vector<Slot> slots_;
     std::deque<Slot*> reading_;  // in the order of the file
     // The last chunk came whole, so the file likely goes on; after a short one the next is read

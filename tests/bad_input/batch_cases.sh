@@ -43,17 +43,22 @@ rm -f "$work/noline.dxf"
 
 # Names, values and codes as long as a line held in memory can be, or just longer, each kept
 # while the next comes: a section, a header variable with two such values, a table, an entity
-# keyword, a code behind as many spaces, and a code of as many digits. Memory stays under 10 MiB,
-# with CR LF and with LF line ends (the copy), and the lines are all in the listing.
+# keyword, a code behind as many spaces, and a code of as many digits; then 400,000 short pairs.
+# Memory stays under 10 MiB, with CR LF and with LF line ends (the copy), and the lines are all
+# in the listing.
 long_line() { head -c "$1" /dev/zero | tr '\0' "$2"; }
 long_drawing() { # SIZE LINE_END
     local n=$1 e=$2 part
     for part in "$(long_line "$n" ' ')0" SECTION "  2" "$(long_line "$n" S)" "  0" ENDSEC "  0" SECTION "  2" HEADER \
         "  9" "$(long_line "$n" V)" " 10" "$(long_line "$n" v)" " 20" "$(long_line "$n" w)" " 30" 1 "  0" ENDSEC \
         "  0" SECTION "  2" TABLES "  0" TABLE "  2" "$(long_line "$n" T)" "  0" LAYER "  2" L1 "  0" ENDTAB "  0" ENDSEC \
-        "  0" SECTION "  2" ENTITIES "  0" "$(long_line "$n" E)" "  8" 0 " $(long_line "$n" 1)" x "  0" ENDSEC "  0" EOF; do
+        "  0" SECTION "  2" ENTITIES "  0" "$(long_line "$n" E)" "  8" 0 " $(long_line "$n" 1)" x; do
         printf "%s$e" "$part"
     done
+    # Then many short pairs: their line ends, indexed as each chunk is read, must find room in
+    # the buffers the long lines filled, not beside them.
+    if [[ $e == '\n' ]]; then yes $'  8\n0'; else yes $'  8\r\n0\r'; fi | head -n 400000
+    printf "%s$e" "  0" ENDSEC "  0" EOF
 }
 mkdir -p "$work/long"
 peaks="" # the sanitizers' own memory is no part of the promise
