@@ -69,6 +69,24 @@ TEST(PairLaneTest, ListsLargeDrawingsAsThePlainReader) {
     }
 }
 
+// A value line nearly a chunk long, cut by the end of a buffer: the bytes of it carried into
+// the next buffer take the room where that buffer's line index lies, and the short pairs after
+// it are listed from what is left of the index and from windows the lane indexes itself.
+TEST(PairLaneTest, ListsShortPairsAfterALongLineCarriedOver) {
+    const auto shortPairs = [](std::size_t count) {
+        std::string pairs;
+        for (std::size_t i = 0; i < count; ++i)
+            pairs += i % 3 == 0 ? "  8\r\n0\r\n" : " 10\r\n1.5\r\n";
+        return pairs;
+    };
+    for (std::size_t before : {70'000u, 90'000u}) {
+        SCOPED_TRACE(before);
+        const std::string value(500'000, 'v');
+        expectSameOnEveryPath(shortPairs(before) + crlf({"  1", value}) + shortPairs(150'000) +
+                              crlf({"  0", "EOF"}));
+    }
+}
+
 // A stop in the middle of the run (Exit) keeps the same whole lines, wherever it comes.
 TEST(PairLaneTest, StopsWhereThePlainReaderStops) {
     std::mt19937 random(5);
