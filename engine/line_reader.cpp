@@ -8,6 +8,7 @@
 #include "engine/line_index.h"
 
 namespace dxflist {
+
 LineReader::LineReader(InputFile& file, std::size_t chunk)
     : file_(file),
       chunk_(chunk),

@@ -116,7 +116,7 @@ class LineReader {
     const char* bufferEnd() const { return buffer_ + end_; }
     std::uint64_t loads() const { return loads_; }
     // The line ends of the chunk read last, as the I/O thread indexed them: offsets from
-    // buffer(), in order, from the chunk's first CR that an LF follows up to the end of the
+    // `buffer`, in order, from the chunk's first CR that an LF follows up to the end of the
     // index (see ReadAhead). None before the first chunk.
     struct ChunkIndex {
         const char* buffer;

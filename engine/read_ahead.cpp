@@ -42,8 +42,9 @@ ReadAhead::Slot& ReadAhead::freeSlot() {
 
 // The chunk's line ends are found here, on the thread that read it, so that the scanning thread
 // finds them ready: on the AVX-512 path they were a tenth of its time. They go where the bytes
-// kept from the buffer before will go, which are few but for a long line: no memory of their own,
-// so that a run needs no more than before whatever the drawing.
+// kept from the buffer before will go, which are few but for a long line: with arrays of their
+// own, a drawing whose long lines fill that room and whose short lines fill the index went past
+// 10 MiB.
 void ReadAhead::readInto(Slot& slot) {
     slot.got = file_.read(slot.buffer + at_, chunk_);
     slot.lineEndCount = 0;
