@@ -192,9 +192,8 @@ Chosen& chosen() {
 
 }  // namespace
 
-std::size_t indexLineEnds(const char* from, const char* to, std::uint32_t* ends,
-                          std::uint32_t offset) {
-    return chosen().index(from, to, ends, offset).count;
+std::size_t indexLineEnds(const char* from, const char* to, std::uint32_t* ends) {
+    return chosen().index(from, to, ends, 0).count;
 }
 
 std::size_t indexChunkLineEnds(const char* from, const char* to, std::uint32_t* ends,

@@ -27,16 +27,14 @@ inline constexpr std::size_t kIndexEntries = kIndexWindow / 2 + kIndexSlack;
 // reference every other path must agree with.
 enum class ScanPath { Off, Portable, Sse2, Avx2, Avx512 };
 
-// Writes to `ends`, in order, `offset` plus the offsets from `from` of the CRs in [from, to)
-// that an LF follows, up to the first CR that no LF follows; returns how many. to - from is at
-// most kIndexWindow; bytes up to 64 past `to` are read (not used); `ends` has kIndexEntries
-// room.
-std::size_t indexLineEnds(const char* from, const char* to, std::uint32_t* ends,
-                          std::uint32_t offset = 0);
+// Writes to `ends`, in order, the offsets from `from` of the CRs in [from, to) that an LF
+// follows, up to the first CR that no LF follows; returns how many. to - from is at most
+// kIndexWindow; bytes up to 64 past `to` are read (not used); `ends` has kIndexEntries room.
+std::size_t indexLineEnds(const char* from, const char* to, std::uint32_t* ends);
 
-// The same for [from, to) of any length, window by window, with `most` entries' room in
-// `ends`: the index ends where a window might not fit any more, as at the first CR that no LF
-// follows. Bytes up to 64 past `to` are read.
+// The same for [from, to) of any length, window by window, each entry moved by `offset`, with
+// `most` entries' room in `ends`: the index ends where a window might not fit any more, as at
+// the first CR that no LF follows. Bytes up to 64 past `to` are read.
 std::size_t indexChunkLineEnds(const char* from, const char* to, std::uint32_t* ends,
                                std::uint32_t offset, std::size_t most);
 

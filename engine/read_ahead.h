@@ -21,8 +21,8 @@ class ReadAhead {
     // With `indexLines`, each chunk's line ends are indexed where it is read, on the I/O thread
     // (engine/line_index.h: indexChunkLineEnds, up to the last two bytes of the chunk, as
     // offsets from the buffer), into the start of its buffer: as many as the `at` bytes before
-    // the chunk hold, which the caller fills from their end only. The buffer then needs 65 bytes
-    // behind the chunk.
+    // the chunk hold, which the caller fills from their end only. `at` is then a multiple of 4,
+    // so that the entries are aligned, and the buffer needs 65 bytes behind the chunk.
     ReadAhead(InputFile& file, std::size_t chunk, std::size_t at, std::size_t bufferSize,
               std::size_t count, bool indexLines = false);
     ~ReadAhead();  // waits for the reads still going
