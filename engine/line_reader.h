@@ -117,7 +117,7 @@ class LineReader {
     std::uint64_t loads() const { return loads_; }
     // The line ends of the chunk read last, as the I/O thread indexed them: offsets from
     // `buffer`, in order, from the chunk's first CR that an LF follows up to the end of the
-    // index (see ReadAhead). None before the first chunk.
+    // index (see indexChunk). None before the first chunk.
     struct ChunkIndex {
         const char* buffer;
         const std::uint32_t* ends;
@@ -172,6 +172,7 @@ class LineReader {
         return static_cast<int>(lead);
     }
     void readLineSlow();
+    static ReadAhead::Prepare indexChunk(std::size_t at);
     bool fill();
     void readLongLine();
     void noteLongLinePiece(const char* data, std::size_t size);

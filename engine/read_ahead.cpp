@@ -1,20 +1,17 @@
 #include "engine/read_ahead.h"
 
 #include <algorithm>
-#include <cstring>
-
-#include "engine/byte_scan.h"
-#include "engine/line_index.h"
+#include <utility>
 
 namespace dxflist {
 
 ReadAhead::ReadAhead(InputFile& file, std::size_t chunk, std::size_t at, std::size_t bufferSize,
-                     std::size_t count, bool indexLines)
+                     std::size_t count, Prepare prepare)
     : file_(file),
       chunk_(chunk),
       at_(at),
       bufferSize_(bufferSize),
-      lineEnds_(indexLines ? at / sizeof(std::uint32_t) : 0),
+      prepare_(std::move(prepare)),
       slots_(count),
       io_(IoThread::shared()) {}
 
@@ -40,19 +37,9 @@ ReadAhead::Slot& ReadAhead::freeSlot() {
     return slot;
 }
 
-// The chunk's line ends are found here, on the thread that read it, so that the scanning thread
-// finds them ready: on the AVX-512 path they were a tenth of its time. They go where the bytes
-// kept from the buffer before will go, which are few but for a long line: with arrays of their
-// own, a drawing whose long lines fill that room and whose short lines fill the index went past
-// 10 MiB.
 void ReadAhead::readInto(Slot& slot) {
     slot.got = file_.read(slot.buffer + at_, chunk_);
-    slot.lineEndCount = 0;
-    if (lineEnds_ == 0 || slot.got <= 2) return;
-    char* const chunk = slot.buffer + at_;
-    std::memset(chunk + slot.got, 0, kBlock + 1);  // defined bytes for the reads past the end
-    slot.lineEndCount = indexChunkLineEnds(chunk, chunk + slot.got - 2, lineEndsOf(slot),
-                                           static_cast<std::uint32_t>(at_), lineEnds_);
+    slot.prepared = prepare_ ? prepare_(slot.buffer, slot.got) : 0;
 }
 
 void ReadAhead::readAheadInto(Slot& slot) {
@@ -83,7 +70,7 @@ ReadAhead::Chunk ReadAhead::next() {
             std::count_if(slots_.begin(), slots_.end(), [](const Slot& s) { return s.free; });
         for (auto i = freeCount; i > 0; --i) readAheadInto(freeSlot());
     }
-    return {slot->buffer, slot->got, lineEndsOf(*slot), slot->lineEndCount};
+    return {slot->buffer, slot->got, slot->prepared};
 }
 
 char* ReadAhead::borrow() {

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <new>
 #include <vector>
@@ -16,24 +17,25 @@ namespace dxflist {
 
 class ReadAhead {
   public:
+    // Work done on each chunk right after it is read, on the thread that read it (the I/O
+    // thread, when read ahead), so that the scanning thread finds it done: given the buffer and
+    // the bytes read at `at`, it returns what the caller gets as Chunk::prepared. It runs once a
+    // chunk, in the order of the file, never on two chunks at once. What it writes goes in the
+    // `at` bytes before the chunk, which the caller fills from their end only.
+    using Prepare = std::function<std::size_t(char* buffer, std::size_t got)>;
+
     // Chunks of up to `chunk` bytes, each read at byte `at` of a buffer of `bufferSize` bytes of
     // its own; `count` buffers, of which those the caller does not hold are read into ahead.
-    // With `indexLines`, each chunk's line ends are indexed where it is read, on the I/O thread
-    // (engine/line_index.h: indexChunkLineEnds, up to the last two bytes of the chunk, as
-    // offsets from the buffer), into the start of its buffer: as many as the `at` bytes before
-    // the chunk hold, which the caller fills from their end only. `at` is then a multiple of 4,
-    // so that the entries are aligned, and the buffer needs 65 bytes behind the chunk.
     ReadAhead(InputFile& file, std::size_t chunk, std::size_t at, std::size_t bufferSize,
-              std::size_t count, bool indexLines = false);
+              std::size_t count, Prepare prepare = {});
     ~ReadAhead();  // waits for the reads still going
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
 
     struct Chunk {
         char* buffer;
-        std::size_t size;               // bytes read at `at`; 0 when the file has none left now
-        const std::uint32_t* lineEnds;  // its index, with lineEndCount entries
-        std::size_t lineEndCount;
+        std::size_t size;      // bytes read at `at`; 0 when the file has none left now
+        std::size_t prepared;  // what Prepare returned; 0 without one
     };
     // The next chunk of the file. Its buffer is the caller's until given back.
     Chunk next();
@@ -60,20 +62,17 @@ class ReadAhead {
         bool free = true;
         IoThread::Ticket ticket = 0;
         std::size_t got = 0;
-        std::size_t lineEndCount = 0;
+        std::size_t prepared = 0;
     };
     Slot& freeSlot();
     void readAheadInto(Slot& slot);
     void readInto(Slot& slot);
-    static std::uint32_t* lineEndsOf(const Slot& slot) {
-        return reinterpret_cast<std::uint32_t*>(slot.buffer);
-    }
 
     InputFile& file_;
     std::size_t chunk_;
     std::size_t at_;
     std::size_t bufferSize_;
-    std::size_t lineEnds_;  // the room for a chunk's index; 0 for none
+    Prepare prepare_;
     std::vector<Slot> slots_;
     std::deque<Slot*> reading_;  // in the order of the file
     // The last chunk came whole, so the file likely goes on; after a short one the next is read
