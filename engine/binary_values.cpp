@@ -94,6 +94,17 @@ bool formatFewDecimals(double value, char*& to) {
             to = putFourDecimals(digits >> 32, to);
             return true;
         }
+        // Under 10^6 the whole number's last four digits and the decimals are the eight low
+        // digits, and one or two digits are left in front: one split instead of two.
+        if (n < 10000000000) {
+            const auto high = static_cast<unsigned>(n / 100000000);
+            const std::uint64_t digits = digitBytes(static_cast<std::uint32_t>(n % 100000000));
+            std::memcpy(to, kDigitPairs + 2 * high + (high < 10), 2);
+            to += 1 + (high >= 10);
+            to = putBytes(digits + kZeroDigits, 4, to);
+            to = putFourDecimals(digits >> 32, to);
+            return true;
+        }
     }
     const std::uint64_t whole = n / kUnit;
     to = whole < 100000000 ? putSmallWhole(static_cast<std::uint32_t>(whole), to)

@@ -33,6 +33,17 @@ TEST(BinaryValuesTest, DoublesAsTheLibrariesWriteThem) {
         {1.0 / 3, "0.3333333333333333"},
         {448380.5389543074, "448380.5389543074"},
         {123456789012345.67, "123456789012345.67"},
+        // Up to four decimals and a whole number of five or six digits, whose last four digits
+        // and decimals are made as one number of eight digits: zeros within, at the ends, and
+        // one or two digits in front of them.
+        {12345.6789, "12345.6789"},
+        {-10000.0001, "-10000.0001"},
+        {10000.0, "10000.0"},
+        {99999.9999, "99999.9999"},
+        {100000.5, "100000.5"},
+        {654321.01, "654321.01"},
+        {999999.9999, "999999.9999"},
+        {1000000.25, "1000000.25"},
         // A few decimals, up to nine, below 2^51 / 10^9, and just past these limits.
         {0.123456789, "0.123456789"},
         {0.1234567891, "0.1234567891"},
