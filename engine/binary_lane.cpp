@@ -134,6 +134,9 @@ DXFLIST_ALWAYS_INLINE bool BinaryLane::takes(const char* at, const char* end, Gr
 template <bool kTwoByteCodes>
 void BinaryLane::passes(const char* at, std::int32_t lineCnt) {
     const char* end = reader_.bufferEnd();
+    const char* const buffer = reader_.buffer();
+    ReadyDoubles& readyInReader = reader_.readyDoubles();
+    ReadyDoubles ready = readyInReader;
     Group group;
     char* to = nullptr;
     try {
@@ -146,7 +149,10 @@ void BinaryLane::passes(const char* at, std::int32_t lineCnt) {
                 to += head_.genericSize();
                 std::memcpy(to, group.code->text, sizeof CodeEntry::text);
                 to += group.code->size;
-                to = putValue(group, to);
+                // A double formatted ahead is copied.
+                if (group.code->type != BinaryType::Double ||
+                    !ready.put(static_cast<std::uint32_t>(group.value - buffer), to))
+                    to = putValue(group, to);
                 std::memcpy(to, "\r\n", 2);
                 to += 2;
             } else if (need != Need::Hidden) {
@@ -163,12 +169,15 @@ void BinaryLane::passes(const char* at, std::int32_t lineCnt) {
     } catch (const SourceCut&) {
         // The rules found the file cut short while they wrote this group, which was read: the
         // run ends here, its count including the group.
+        readyInReader = ready;
         leave(to, group.next, lineCnt + 2);
         throw;
     } catch (...) {
+        readyInReader = ready;
         leave(to, at, lineCnt);
         throw;
     }
+    readyInReader = ready;
     leave(to, at, lineCnt);
 }
 

@@ -1,0 +1,110 @@
+#pragma once
+// A binary drawing's doubles, formatted where each chunk is read (on the I/O thread), so that
+// the scanning thread copies their text: formatting them was a quarter of its time.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "engine/binary_values.h"
+#include "engine/byte_scan.h"
+
+namespace dxflist {
+
+// The width of a binary DXF's group codes, as its first group shows it: a DXF begins with a
+// group of code 0 (SECTION, or EOF), or with a comment (999). Two-byte codes begin 00 00 or
+// E7 03; one-byte codes begin 00 and the first byte of a string, which is no NUL, or with the
+// escape before 999. No other DXF code looks like these in the other width. (The version is in
+// $ACADVER too, but that may be missing or far into the file.) `bytes` are the first `size`
+// bytes behind the sentinel, up to 3, or all there are.
+enum class CodeWidth : std::uint8_t { Two, One, Unknown };
+CodeWidth codeWidthOf(const unsigned char* bytes, std::size_t size);
+
+// In one-byte codes, the byte that says a two-byte code follows.
+inline constexpr unsigned char kCodeEscape = 255;
+
+// Frames the groups of a binary DXF chunk by chunk, carrying a group cut off by a chunk's end
+// into the next, and formats each double that lies whole in its chunk (formatDouble) into a
+// list of entries: the value's offset in the buffer (4 bytes, native order), the text's length
+// (1 byte), the text. A wrong framing costs no listing byte: an entry is used only for the value
+// at its offset, and its text is made from the bytes there. Framing stops for good at a code DXF
+// does not have.
+class DoublesAhead {
+  public:
+    static constexpr std::size_t kEntryHead = 5;
+    // The room an entry needs ahead of it: formatDouble writes up to kDoubleTextMost bytes.
+    static constexpr std::size_t kEntryRoom = kEntryHead + kDoubleTextMost;
+    // The bytes a buffer needs behind its chunk, which prepare() zeroes.
+    static constexpr std::size_t kPastChunk = 16;
+
+    // The chunks are read at byte `at` of their buffers, the file's first one starting with the
+    // binary sentinel of `sentinel` bytes; the entries go in the `at` bytes before each chunk.
+    // Doubles whose value begins in the first `sixteenths` sixteenths of a chunk are formatted;
+    // the others are left to the scanning thread.
+    DoublesAhead(std::size_t at, std::size_t sentinel, std::size_t sixteenths = 16)
+        : at_(at), sentinel_(sentinel), sixteenths_(sixteenths) {}
+
+    // Frames the next chunk of the file, `got` bytes at `at` in `buffer`, and returns the bytes
+    // of entries written at the buffer's start.
+    std::size_t prepare(char* buffer, std::size_t got);
+
+  private:
+    enum class State : std::uint8_t { Start, Code, Skip, String, ChunkSize, Lost };
+    std::size_t finishCarried(const unsigned char* chunk, std::size_t got);
+    template <bool kTwoByteCodes>
+    char* frame(char* buffer, std::size_t from, std::size_t got);
+
+    std::size_t at_;
+    std::size_t sentinel_;
+    std::size_t sixteenths_;
+    State state_ = State::Start;
+    bool twoByteCodes_ = true;
+    std::size_t skip_ = 0;             // Skip: bytes of the group in chunks still to come
+    unsigned char codeBytes_[3] = {};  // Code: the bytes of a code cut off
+    std::size_t codeSize_ = 0;
+};
+
+// The entries of the buffer in use, taken in the order of the values: those of values the lane
+// did not take are passed over.
+class ReadyDoubles {
+  public:
+    ReadyDoubles() = default;
+    // Entries in [from, end): `end` is where the bytes kept from the buffer before begin, if
+    // they cut the entries short. The last entries, within kEntryRoom of `end`, are not used:
+    // an entry used is read as a block of kEntryRoom bytes.
+    ReadyDoubles(const char* from, const char* end)
+        : next_(from),
+          last_(end - from >= static_cast<std::ptrdiff_t>(DoublesAhead::kEntryRoom)
+                    ? end - DoublesAhead::kEntryRoom
+                    : nullptr) {}
+
+    // Writes the text of the double at `offset` in the buffer, when an entry has it, and moves
+    // `to` behind it (kDoubleTextMost bytes are written).
+    DXFLIST_ALWAYS_INLINE bool put(std::uint32_t offset, char*& to) {
+        if (!last_ || next_ > last_) return false;
+        if (offsetAt(next_) != offset && !find(offset)) return false;
+        const auto size = static_cast<unsigned char>(next_[4]);
+        std::memcpy(to, next_ + DoublesAhead::kEntryHead, kDoubleTextMost);
+        to += size;
+        next_ += DoublesAhead::kEntryHead + size;
+        return true;
+    }
+
+  private:
+    static std::uint32_t offsetAt(const char* entry) {
+        std::uint32_t offset;
+        std::memcpy(&offset, entry, sizeof offset);
+        return offset;
+    }
+    // Passes over the entries of values before `offset`; true when the next one is its.
+    bool find(std::uint32_t offset) {
+        while (next_ <= last_ && offsetAt(next_) < offset)
+            next_ += DoublesAhead::kEntryHead + static_cast<unsigned char>(next_[4]);
+        return next_ <= last_ && offsetAt(next_) == offset;
+    }
+
+    const char* next_ = nullptr;
+    const char* last_ = nullptr;  // the last place an entry is used from; null for none
+};
+
+}  // namespace dxflist
