@@ -149,9 +149,12 @@ void BinaryLane::passes(const char* at, std::int32_t lineCnt) {
                 to += head_.genericSize();
                 std::memcpy(to, group.code->text, sizeof CodeEntry::text);
                 to += group.code->size;
-                // A double formatted ahead is copied.
-                if (group.code->type != BinaryType::Double ||
-                    !ready.put(static_cast<std::uint32_t>(group.value - buffer), to))
+                // Strings first, then a double formatted ahead, which is copied.
+                const BinaryType type = group.code->type;
+                if (type == BinaryType::String)
+                    to = putString(group, to);
+                else if (type != BinaryType::Double ||
+                         !ready.put(static_cast<std::uint32_t>(group.value - buffer), to))
                     to = putValue(group, to);
                 std::memcpy(to, "\r\n", 2);
                 to += 2;
@@ -190,20 +193,23 @@ DXFLIST_ALWAYS_INLINE void BinaryLane::pass(const char* at, std::int32_t lineCnt
     host_->doEvents();
 }
 
-// The value as its ASCII twin has it, as the reader writes it. Strings and doubles, most of
-// the values, first; a string is copied in blocks of 16 bytes, which the buffer's zeros behind
-// the data and the room for a group allow.
+// The value as its ASCII twin has it, as the reader writes it: strings and doubles, most of the
+// values, first.
 DXFLIST_ALWAYS_INLINE char* BinaryLane::putValue(const Group& group, char* to) {
     const char* value = group.value;
     const BinaryType type = group.code->type;
-    if (type == BinaryType::String) {
-        std::memcpy(to, value, 16);
-        if (group.size > 16) std::memcpy(to + 16, value + 16, group.size - 16);
-        return to + group.size;
-    }
+    if (type == BinaryType::String) return putString(group, to);
     if (type == BinaryType::Double)
         return formatDouble(std::bit_cast<double>(littleEndianWord(value)), to);
     return putNumber(group, to);
+}
+
+// A string, copied in blocks of 16 bytes, which the buffer's zeros behind the data and the room
+// for a group allow.
+DXFLIST_ALWAYS_INLINE char* BinaryLane::putString(const Group& group, char* to) {
+    std::memcpy(to, group.value, 16);
+    if (group.size > 16) std::memcpy(to + 16, group.value + 16, group.size - 16);
+    return to + group.size;
 }
 
 // The other values: integers, booleans and chunks.

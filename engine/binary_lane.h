@@ -80,6 +80,7 @@ class BinaryLane {
     void passes(const char* at, std::int32_t lineCnt);
     void pass(const char* at, std::int32_t lineCnt);
     static char* putValue(const Group& group, char* to);
+    static char* putString(const Group& group, char* to);
     // These two take the group where the loop keeps it: a copy made for each call was written in
     // 8-byte pieces and read back in 16-byte ones, and cost 5 instructions a group on average.
     static char* putNumber(const Group& group, char* to);

@@ -73,38 +73,40 @@ class ReadyDoubles {
     // they cut the entries short. The last entries, within kEntryRoom of `end`, are not used:
     // an entry used is read as a block of kEntryRoom bytes.
     ReadyDoubles(const char* from, const char* end)
-        : next_(from),
+        : entries_(from),
           last_(end - from >= static_cast<std::ptrdiff_t>(DoublesAhead::kEntryRoom)
-                    ? end - DoublesAhead::kEntryRoom
-                    : nullptr) {}
+                    ? static_cast<std::size_t>(end - from) - DoublesAhead::kEntryRoom
+                    : 0),
+          next_(end - from >= static_cast<std::ptrdiff_t>(DoublesAhead::kEntryRoom) ? 0 : 1) {}
 
     // Writes the text of the double at `offset` in the buffer, when an entry has it, and moves
     // `to` behind it (kDoubleTextMost bytes are written).
     DXFLIST_ALWAYS_INLINE bool put(std::uint32_t offset, char*& to) {
-        if (!last_ || next_ > last_) return false;
-        if (offsetAt(next_) != offset && !find(offset)) return false;
-        const auto size = static_cast<unsigned char>(next_[4]);
-        std::memcpy(to, next_ + DoublesAhead::kEntryHead, kDoubleTextMost);
+        if (next_ > last_ || (offsetAt(next_) != offset && !find(offset))) return false;
+        const char* const entry = entries_ + next_;
+        const auto size = static_cast<unsigned char>(entry[4]);
+        std::memcpy(to, entry + DoublesAhead::kEntryHead, kDoubleTextMost);
         to += size;
         next_ += DoublesAhead::kEntryHead + size;
         return true;
     }
 
   private:
-    static std::uint32_t offsetAt(const char* entry) {
+    std::uint32_t offsetAt(std::size_t entry) const {
         std::uint32_t offset;
-        std::memcpy(&offset, entry, sizeof offset);
+        std::memcpy(&offset, entries_ + entry, sizeof offset);
         return offset;
     }
     // Passes over the entries of values before `offset`; true when the next one is its.
     bool find(std::uint32_t offset) {
         while (next_ <= last_ && offsetAt(next_) < offset)
-            next_ += DoublesAhead::kEntryHead + static_cast<unsigned char>(next_[4]);
+            next_ += DoublesAhead::kEntryHead + static_cast<unsigned char>(entries_[next_ + 4]);
         return next_ <= last_ && offsetAt(next_) == offset;
     }
 
-    const char* next_ = nullptr;
-    const char* last_ = nullptr;  // the last place an entry is used from; null for none
+    const char* entries_ = nullptr;
+    std::size_t last_ = 0;  // the last place an entry is used from
+    std::size_t next_ = 1;  // past last_: none left
 };
 
 }  // namespace dxflist
