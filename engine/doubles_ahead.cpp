@@ -147,10 +147,10 @@ char* DoublesAhead::frame(char* buffer, std::size_t from, std::size_t got) {
     const unsigned char* const end = chunk + got;
     const unsigned char* group = chunk + from;
     char* out = buffer;
-    // Entries begin below this: a text may take kDoubleTextMost bytes.
-    char* const outLast = buffer + (at >= kEntryRoom ? at - kEntryRoom : 0);
-    const bool room = at >= kEntryRoom;
-    const unsigned char* const formatBelow = chunk + got * sixteenths_ / 16;
+    // Entries begin up to here: a text may take kDoubleTextMost bytes.
+    const std::size_t outLast = at >= kEntryRoom ? at - kEntryRoom : 0;
+    // Doubles whose value begins below this are formatted; once the room is full, none.
+    const unsigned char* formatBelow = at >= kEntryRoom ? chunk + got * sixteenths_ / 16 : chunk;
     for (;;) {
         unsigned code = 0;
         const std::size_t codeSize =
@@ -176,7 +176,7 @@ char* DoublesAhead::frame(char* buffer, std::size_t from, std::size_t got) {
                 state_ = State::Skip;
                 break;
             }
-            if (framing == kDoubleValue && value < formatBelow && room && out <= outLast) {
+            if (framing == kDoubleValue && value < formatBelow) {
                 const auto offset = static_cast<std::uint32_t>(at + (value - chunk));
                 std::memcpy(out, &offset, sizeof offset);
                 char* const text = out + kEntryHead;
@@ -185,6 +185,7 @@ char* DoublesAhead::frame(char* buffer, std::size_t from, std::size_t got) {
                     text);
                 out[4] = static_cast<char>(textEnd - text);
                 out = textEnd;
+                if (static_cast<std::size_t>(out - buffer) > outLast) formatBelow = chunk;
             }
             group = value + fixed;
         } else if (framing == kChunkValue) {
