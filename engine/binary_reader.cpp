@@ -63,8 +63,9 @@ static_assert(BinaryReader::kTail >= DoublesAhead::kPastChunk);
 
 // The I/O thread formats the doubles of the first three quarters of each chunk, the scanning
 // thread the rest: then neither waits long for the other. On the binary twin of the benchmark's
-// 100 MB drawing (2 cores), every sixteenth from 6 to 13 came within noise of each other, and
-// all of them ahead of 16 (the I/O thread became the one waited for) and of none.
+// 100 MB drawing (2 cores), with all of them ahead the I/O thread was busy all the time and the
+// scanning thread 80-85%, with 10 sixteenths the other way round; the wall times of 6 to 13
+// sixteenths were within the noise of each other, and ahead of 16.
 constexpr std::size_t kDoublesAhead = 12;
 
 BinaryReader::BinaryReader(InputFile& source, std::size_t chunk)
