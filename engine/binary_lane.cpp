@@ -102,12 +102,8 @@ DXFLIST_ALWAYS_INLINE bool BinaryLane::takes(const char* at, const char* end, Gr
         // Most strings are short: their NUL is looked for in two words at once, without a
         // branch on which word holds it (a branch there was mispredicted for one string in
         // three), and memchr is asked only for longer ones.
-        const auto firstNul = [](std::uint64_t word) {
-            const std::uint64_t nuls = (word - 0x0101010101010101) & ~word & 0x8080808080808080;
-            return static_cast<std::size_t>(std::countr_zero(nuls)) / 8;  // 8 for none
-        };
-        const std::size_t inFirst = firstNul(littleEndianWord(value));
-        const std::size_t inSecond = firstNul(littleEndianWord(value + 8));
+        const std::size_t inFirst = firstZeroByte(littleEndianWord(value));
+        const std::size_t inSecond = firstZeroByte(littleEndianWord(value + 8));
         std::size_t size = inFirst + (inFirst == 8 ? inSecond : 0);
         if (size == 16) {
             const std::size_t limit = std::min(room, kValueMost + 1);

@@ -9,6 +9,7 @@
 #include <string>
 #include <utility>
 
+#include "engine/byte_scan.h"
 #include "engine/failure.h"
 #include "engine/line_index.h"
 
@@ -208,9 +209,9 @@ void BinaryReader::readString(unsigned code) {
         for (std::size_t at = 0; at < 16 && at < unread; at += 8) {
             std::uint64_t word;
             std::memcpy(&word, from + at, 8);  // within the buffer's slack behind its end
-            const std::uint64_t nuls = (word - 0x0101010101010101) & ~word & 0x8080808080808080;
-            if (nuls == 0) continue;
-            const std::size_t size = at + static_cast<std::size_t>(std::countr_zero(nuls)) / 8;
+            const std::size_t inWord = firstZeroByte(word);
+            if (inWord == 8) continue;
+            const std::size_t size = at + inWord;
             if (size >= unread) break;  // a NUL behind the bytes read
             return takeString(size);
         }

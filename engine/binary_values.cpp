@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 
 #include "engine/byte_scan.h"
 
@@ -179,6 +180,16 @@ char* formatDouble(double value, char* to) {
     // Four decimals first, the most a drawing's values usually have: fewer digits to write.
     if (formatFewDecimals<4>(value, to)) return to;
     return formatAnyDouble(value, to);
+}
+
+CodeWidth codeWidthOf(const unsigned char* bytes, std::size_t size) {
+    const auto startsWith = [&](std::initializer_list<unsigned char> start) {
+        return size >= start.size() && std::equal(start.begin(), start.end(), bytes);
+    };
+    if (startsWith({0, 0}) || startsWith({0xe7, 0x03})) return CodeWidth::Two;
+    if ((startsWith({0}) && size >= 2) || startsWith({kCodeEscape, 0xe7, 0x03}))
+        return CodeWidth::One;
+    return CodeWidth::Unknown;
 }
 
 char* formatHex(const unsigned char* bytes, std::size_t size, char* to) {

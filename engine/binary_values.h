@@ -1,6 +1,6 @@
 #pragma once
-// The values of a binary DXF: which type each group code's value has, and how a value of each
-// type is written as the text an ASCII DXF holds for it.
+// The values of a binary DXF: the width of its codes, which type each code's value has, and how
+// a value of each type is written as the text an ASCII DXF holds for it.
 
 #include <array>
 #include <cstddef>
@@ -19,6 +19,18 @@ enum class BinaryType : std::uint8_t {
     Bool,     // 1 byte
     Chunk,    // a length byte, then that many bytes
 };
+
+// The width of a binary DXF's group codes, as its first group shows it: a DXF begins with a
+// group of code 0 (SECTION, or EOF), or with a comment (999). Two-byte codes begin 00 00 or
+// E7 03; one-byte codes begin 00 and the first byte of a string, which is no NUL, or with the
+// escape before 999. No other DXF code looks like these in the other width. (The version is in
+// $ACADVER too, but that may be missing or far into the file.) `bytes` are the first `size`
+// bytes behind the sentinel, up to 3, or all there are.
+enum class CodeWidth : std::uint8_t { Two, One, Unknown };
+CodeWidth codeWidthOf(const unsigned char* bytes, std::size_t size);
+
+// In one-byte codes, the byte that says a two-byte code follows.
+inline constexpr unsigned char kCodeEscape = 255;
 
 // The bytes a value of `type` takes in the file; 0 where its length is in the file (strings,
 // chunks) or cannot be known.

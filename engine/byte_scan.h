@@ -39,6 +39,13 @@ inline std::uint64_t littleEndianWord(const char* bytes) {
     return word;
 }
 
+// The index of the first zero byte of `word`, lowest byte first; 8 when it has none. (Of the
+// flags that (word - 0x01...) & ~word & 0x80... sets, only the lowest is sure to be a zero byte.)
+inline std::size_t firstZeroByte(std::uint64_t word) {
+    const std::uint64_t zeros = (word - 0x0101010101010101) & ~word & 0x8080808080808080;
+    return static_cast<std::size_t>(std::countr_zero(zeros)) / 8;
+}
+
 // Bit i is set where block[i] == byte, for the kBlock bytes at `block` (any alignment; all of
 // them must be readable). SSE2, which every x86-64 has, tests 16 bytes per compare; elsewhere a
 // plain loop that compilers vectorise.

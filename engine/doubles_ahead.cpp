@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <initializer_list>
 
 #include "engine/byte_scan.h"
 
@@ -55,13 +54,10 @@ std::uint8_t framingOf(unsigned code) {
 // The first NUL in [from, end), or end; bytes up to 8 past `end` are read.
 const unsigned char* findNul(const unsigned char* from, const unsigned char* end) {
     // Most strings are short: two words are looked at before memchr is asked.
-    const auto nulsIn = [](const unsigned char* at) {
-        const std::uint64_t word = littleEndianWord(reinterpret_cast<const char*>(at));
-        return (word - 0x0101010101010101) & ~word & 0x8080808080808080;
-    };
     for (int i = 0; i < 2; ++i, from += 8) {
-        if (const std::uint64_t nuls = nulsIn(from); nuls != 0)
-            return std::min(from + std::countr_zero(nuls) / 8, end);
+        const std::size_t inWord =
+            firstZeroByte(littleEndianWord(reinterpret_cast<const char*>(from)));
+        if (inWord != 8) return std::min(from + inWord, end);
         if (from + 8 >= end) return end;
     }
     const void* nul = std::memchr(from, 0, static_cast<std::size_t>(end - from));
@@ -69,16 +65,6 @@ const unsigned char* findNul(const unsigned char* from, const unsigned char* end
 }
 
 }  // namespace
-
-CodeWidth codeWidthOf(const unsigned char* bytes, std::size_t size) {
-    const auto startsWith = [&](std::initializer_list<unsigned char> start) {
-        return size >= start.size() && std::equal(start.begin(), start.end(), bytes);
-    };
-    if (startsWith({0, 0}) || startsWith({0xe7, 0x03})) return CodeWidth::Two;
-    if ((startsWith({0}) && size >= 2) || startsWith({kCodeEscape, 0xe7, 0x03}))
-        return CodeWidth::One;
-    return CodeWidth::Unknown;
-}
 
 // The group cut off by the chunk before is passed over first, however many chunks it spans.
 // Returns where the first group of this chunk begins, with state_ Code, unless this chunk ends
@@ -102,12 +88,12 @@ std::size_t DoublesAhead::finishCarried(const unsigned char* chunk, std::size_t 
                 }
                 p += used - codeSize_;
                 codeSize_ = 0;
-                const BinaryType type = binaryTypeOf(code);
-                skip_ = fixedSizeOf(type);
-                state_ = skip_ != 0                   ? State::Skip
-                         : type == BinaryType::String ? State::String
-                         : type == BinaryType::Chunk  ? State::ChunkSize
-                                                      : State::Lost;
+                const std::uint8_t framing = framingOf(code);
+                skip_ = framing & kSizeBits;
+                state_ = skip_ != 0                ? State::Skip
+                         : framing == kStringValue ? State::String
+                         : framing == kChunkValue  ? State::ChunkSize
+                                                   : State::Lost;
                 break;
             }
             case State::Skip: {

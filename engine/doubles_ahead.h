@@ -11,18 +11,6 @@
 
 namespace dxflist {
 
-// The width of a binary DXF's group codes, as its first group shows it: a DXF begins with a
-// group of code 0 (SECTION, or EOF), or with a comment (999). Two-byte codes begin 00 00 or
-// E7 03; one-byte codes begin 00 and the first byte of a string, which is no NUL, or with the
-// escape before 999. No other DXF code looks like these in the other width. (The version is in
-// $ACADVER too, but that may be missing or far into the file.) `bytes` are the first `size`
-// bytes behind the sentinel, up to 3, or all there are.
-enum class CodeWidth : std::uint8_t { Two, One, Unknown };
-CodeWidth codeWidthOf(const unsigned char* bytes, std::size_t size);
-
-// In one-byte codes, the byte that says a two-byte code follows.
-inline constexpr unsigned char kCodeEscape = 255;
-
 // Frames the groups of a binary DXF chunk by chunk, carrying a group cut off by a chunk's end
 // into the next, and formats each double that lies whole in its chunk (formatDouble) into a
 // list of entries: the value's offset in the buffer (4 bytes, native order), the text's length
