@@ -247,6 +247,12 @@ chmod 644 "$work/threads/bin.dxf"
 mkdir -p "$work/fsize"
 run bash -c 'ulimit -f 64 && exec "$0" "$@"' "$batch" "$sample" "$work/fsize"
 check "file-size limit, $(stat -c %s "$work/fsize/output.txt") bytes kept" '((status == 2)) && has "File too large" && whole_lines "$work/fsize/output.txt"'
+# The same with a binary drawing, whose lane writes the listing itself up to the failure.
+mkdir -p "$work/fsize-bin"
+run bash -c 'ulimit -f 64 && exec "$0" "$@"' "$batch" "$work/threads/bin.dxf" "$work/fsize-bin"
+kept=$work/fsize-bin/output.txt
+check "file-size limit, binary drawing, $(stat -c %s "$kept") bytes kept" '((status == 2)) && has "File too large" &&
+    [[ $(tail -c 2 "$kept" | od -An -tx1 | tr -d " \n") == 0d0a ]] && cmp -s -n "$(stat -c %s "$kept")" "$kept" "$work/threads/binref/output.txt"'
 
 # A full disk: a small tmpfs where this machine lets us mount one, else /dev/full. Only whole
 # lines, each as the full run writes it, stay in the listing.
