@@ -203,6 +203,11 @@ for i in $(seq 20); do
     sleep "$(awk -v t="$took" -v r="$((RANDOM * 32768 + RANDOM))" 'BEGIN {printf "%.6f", (r % t) / 1e6}')"
     kill -KILL "$pid" 2>/dev/null
     wait "$pid" 2>/dev/null
+    # A kill before the listing is made (a slow start, under the sanitizers) leaves none.
+    if [[ ! -e $work/cut/app/output.txt ]]; then
+        whole=$((whole + 1))
+        continue
+    fi
     kept=$(stat -c %s "$work/cut/app/output.txt")
     if ! cmp -s -n "$kept" "$work/cut/app/output.txt" "$work/cut/ref/output.txt"; then
         broken+=" kill $i: $kept bytes, not the listing's start;"
