@@ -49,6 +49,10 @@ class BinaryReader {
     std::uint64_t bytesRead() const { return bufferStart_ + begin_; }
     void setLineCnt(std::int32_t lineCnt) { lineCnt_.set(lineCnt); }
 
+    // Room before a chunk beyond a chunk's bytes, for what is kept from the buffer before: a
+    // string value of up to a chunk, its NUL and the next code's bytes; or a binary chunk.
+    static constexpr std::size_t kKeptMore = 256 + 16;
+
     // For the binary lane (engine/binary_lane.h), which takes usual groups itself: the unread
     // bytes [unread(), bufferEnd()) of buffer(), behind which lie kTail zeros; the codes' width;
     // the file offset of a byte of the buffer; and the end of the groups it took, with the line
@@ -71,10 +75,6 @@ class BinaryReader {
     }
 
   private:
-    // Room before a chunk beyond a chunk's bytes, for what is kept from the buffer before: a
-    // string value of up to a chunk, its NUL and the next code's bytes; or a binary chunk.
-    static constexpr std::size_t kKeptMore = 256 + 16;
-
     unsigned char byteAt(std::size_t index) const {
         return static_cast<unsigned char>(buffer_[index]);
     }
