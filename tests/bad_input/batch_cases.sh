@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Bad input through dxflist-batch as a user's machine meets it: an endless line, files without
 # permission, a full disk, long Japanese names.
-#   batch_cases.sh DXFLIST_BATCH TESTS_DIR
+#   batch_cases.sh DXFLIST_BATCH TESTS_DIR FAIL_CLOSE_LIBRARY
 set -uo pipefail
 batch=$(realpath "$1")
+fail_close=$(realpath "$3")
 corpus=$(realpath "$2")/corpus/public
 sample=$corpus/skymakerolof_floorplan.dxf lf=$corpus/gdal_3d.dxf
 work=$(mktemp -d)
@@ -258,6 +259,13 @@ run bash -c 'ulimit -f 64 && exec "$0" "$@"' "$batch" "$work/threads/bin.dxf" "$
 kept=$work/fsize-bin/output.txt
 check "file-size limit, binary drawing, $(stat -c %s "$kept") bytes kept" '((status == 2)) && has "File too large" &&
     [[ $(tail -c 2 "$kept" | od -An -tx1 | tr -d " \n") == 0d0a ]] && cmp -s -n "$(stat -c %s "$kept")" "$kept" "$work/threads/binref/output.txt"'
+
+# A listing whose close() fails, as a network file system may report a write that failed only
+# then: the usual failure with the system's reason, not a listing reported as made.
+mkdir -p "$work/close"
+check "listing that cannot be closed" '((status == 2)) && has "ファイルを閉じられません" && has "$work/close/output.txt" && has "Input/output error"' \
+    env DXFLIST_FAIL_CLOSE=/output.txt LD_PRELOAD="$fail_close" \
+    ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0" "$batch" "$sample" "$work/close"
 
 # A full disk: a small tmpfs where this machine lets us mount one, else /dev/full. Only whole
 # lines, each as the full run writes it, stay in the listing.
