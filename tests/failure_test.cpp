@@ -18,6 +18,8 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -414,6 +416,34 @@ TEST(FolderClaimTest, ANameHeldElsewhereStopsTheRun) {
     const FolderLock alone(dir.path);
     EXPECT_TRUE(alone.held());
     EXPECT_FALSE(alone.heldElsewhere());
+}
+
+// The lock on the folder itself is what a run in another network namespace, or on another
+// machine sharing the folder, sees, where the name does not reach: a run keeps it, and one
+// finds it held by such a run (a lock without the name, as here).
+TEST(FolderClaimTest, TheFolderItselfIsLockedAndALockElsewhereStopsTheRun) {
+    test::TempDir dir;
+    const auto lockedElsewhere = [&] {
+        const int other = ::open(dir.path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const bool locked = ::flock(other, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+        ::close(other);
+        return locked;
+    };
+    {
+        const FolderLock run(dir.path);
+        ASSERT_TRUE(run.held());
+        EXPECT_TRUE(lockedElsewhere());
+    }
+    EXPECT_FALSE(lockedElsewhere());
+
+    const int other = ::open(dir.path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
+    {
+        const FolderLock second(dir.path);
+        EXPECT_TRUE(second.heldElsewhere());
+    }
+    ::close(other);
 }
 #endif
 
