@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Bad input through dxflist-batch as a user's machine meets it: an endless line, files without
 # permission, a full disk, long Japanese names.
-#   batch_cases.sh DXFLIST_BATCH TESTS_DIR FAIL_CLOSE_LIBRARY
+#   batch_cases.sh DXFLIST_BATCH TESTS_DIR FAIL_IO_LIBRARY (tests/bad_input/fail_io.cpp)
 set -uo pipefail
 batch=$(realpath "$1")
-fail_close=$(realpath "$3")
+fail_io=$(realpath "$3")
 corpus=$(realpath "$2")/corpus/public
 sample=$corpus/skymakerolof_floorplan.dxf lf=$corpus/gdal_3d.dxf
 work=$(mktemp -d)
@@ -139,13 +139,13 @@ fi
 # The copy written in place never goes through a link or a second name, nor starts where the
 # listing cannot be written, and a copy it could not finish is emptied, and the box says so.
 mkdir -p "$work/perm/rw" && install -m 666 "$sample" "$work/perm/rw/other.dxf" && install -m 666 "$sample" "$work/perm/ref.dxf"
-for shape in symlink hardlink nolisting filesize; do
+for shape in symlink hardlink nolisting filesize reopen; do
     d=$work/perm/$shape && mkdir -p "$d" && touch "$d/output.txt"
     case $shape in
     symlink) ln -s "$work/perm/rw/other.dxf" "$d/unix.dxf" ;;
     hardlink) ln "$work/perm/rw/other.dxf" "$d/unix.dxf" ;;
     nolisting) rm "$d/output.txt" && printf 'old copy\r\n' >"$d/unix.dxf" ;;
-    filesize) touch "$d/unix.dxf" ;;
+    filesize | reopen) touch "$d/unix.dxf" ;;
     esac
     chmod 666 "$d"/* 2>/dev/null; chmod 555 "$d"
 done
@@ -157,6 +157,10 @@ check "in place: without a listing the old copy stays" '((status == 2)) && [[ $(
     "${as_user[@]}" "$batch" "$work/perm/lf.dxf" "$work/perm/nolisting"
 check "in place: a copy stopped by a file-size limit is emptied" '((status == 2)) && has "unix.dxf は書き込みの途中で止まったので、空にしました" && has "File too large" && [[ ! -s $work/perm/filesize/unix.dxf ]]' \
     bash -c 'ulimit -f 1 && exec "$@"' - "${as_user[@]}" "$batch" "$work/perm/lf.dxf" "$work/perm/filesize"
+# The same, where the copy cannot be opened again to be emptied: the box says it is incomplete.
+check "in place: a copy that could not be emptied is named incomplete" '((status == 2)) && has "unix.dxf は書き込みの途中で止まったので、不完全です" && has "File too large"' \
+    bash -c 'ulimit -f 1 && exec "$@"' - env DXFLIST_FAIL_REOPEN=/reopen/unix.dxf LD_PRELOAD="$fail_io" \
+    ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0" "${as_user[@]}" "$batch" "$work/perm/lf.dxf" "$work/perm/reopen"
 
 # A run killed while it copies an LF drawing leaves no file behind: three such runs, then one
 # that lists the drawing as ever.
@@ -264,7 +268,7 @@ check "file-size limit, binary drawing, $(stat -c %s "$kept") bytes kept" '((sta
 # then: the usual failure with the system's reason, not a listing reported as made.
 mkdir -p "$work/close"
 check "listing that cannot be closed" '((status == 2)) && has "ファイルを閉じられません" && has "$work/close/output.txt" && has "Input/output error"' \
-    env DXFLIST_FAIL_CLOSE=/output.txt LD_PRELOAD="$fail_close" \
+    env DXFLIST_FAIL_CLOSE=/output.txt LD_PRELOAD="$fail_io" \
     ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0" "$batch" "$sample" "$work/close"
 
 # A full disk: a small tmpfs where this machine lets us mount one, else /dev/full. Only whole
