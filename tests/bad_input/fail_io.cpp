@@ -32,15 +32,15 @@ bool failsToOpen(const char* path, int flags) {
            ++opened > 1;
 }
 
-template <class Open>
-int openOrFail(const char* name, const char* path, int flags, std::va_list modes) {
+int openOrFail(const char* path, int flags, std::va_list modes) {
     const bool hasMode = (flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE;
     const mode_t mode = hasMode ? va_arg(modes, mode_t) : 0;
     if (failsToOpen(path, flags)) {
         errno = EIO;
         return -1;
     }
-    static const auto systemOpen = reinterpret_cast<Open>(dlsym(RTLD_NEXT, name));
+    using Open = int (*)(const char*, int, ...);
+    static const auto systemOpen = reinterpret_cast<Open>(dlsym(RTLD_NEXT, "open"));
     return systemOpen(path, flags, mode);
 }
 
@@ -49,18 +49,13 @@ int openOrFail(const char* name, const char* path, int flags, std::va_list modes
 extern "C" int open(const char* path, int flags, ...) {
     std::va_list modes;
     va_start(modes, flags);
-    const int fd = openOrFail<int (*)(const char*, int, ...)>("open", path, flags, modes);
+    const int fd = openOrFail(path, flags, modes);
     va_end(modes);
     return fd;
 }
 
-extern "C" int open64(const char* path, int flags, ...) {
-    std::va_list modes;
-    va_start(modes, flags);
-    const int fd = openOrFail<int (*)(const char*, int, ...)>("open64", path, flags, modes);
-    va_end(modes);
-    return fd;
-}
+// The same call under its large-file name, which 64-bit systems give the same meaning.
+extern "C" int open64(const char* path, int flags, ...) __attribute__((alias("open")));
 
 extern "C" int close(int fd) {
     using Close = int (*)(int);
