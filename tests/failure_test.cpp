@@ -9,6 +9,7 @@
 #include <string>
 #include <utility>
 
+#include "engine/cp932.h"
 #include "engine/dxflist.h"
 #include "engine/failure.h"
 #include "engine/os_file.h"
@@ -446,6 +447,17 @@ TEST(FolderClaimTest, TheFolderItselfIsLockedAndALockElsewhereStopsTheRun) {
     ::close(other);
 }
 #endif
+
+// The listing's texts are made in code page 932 once a run; text without a form there fails,
+// showing the text and the system's reason, rather than being approximated or dropped (so does
+// every text on a system that cannot convert to code page 932 at all).
+TEST(CodePageTest, TextWithoutACodePage932FormIsAFailureThatShowsIt) {
+    EXPECT_EQ(utf8ToCp932("終端検出 EOF"), "\x8f\x49\x92\x5b\x8c\x9f\x8f\x6f EOF");
+    const std::string message = test::failureOf([] { (void)utf8ToCp932("図面 \U0001F600"); });
+    EXPECT_NE(message.find("コードページ932に変換できません: 図面 \U0001F600\n理由: "),
+              std::string::npos)
+        << message;
+}
 
 // Open makes the program's folder current; a folder that is gone is named in the failure.
 TEST(ProgramFolderTest, GoneIsAFailureThatNamesIt) {
