@@ -48,11 +48,13 @@ void listPairsWith(InputFile& source, std::size_t chunk, ListingWriter& listing,
             }
             host.doEvents();
 
-            if (reuseFlag) {
-                reuseFlag = false;
-            } else if (const PairRead read = reader.next(); !read.usual()) {
-                putEndReports(read, reader.codeLine(), listing, texts);
-                if (!read.pair()) break;
+            // A pair processed once more is not read again; the rules' answer below sets the
+            // flag anew either way.
+            if (!reuseFlag) {
+                if (const PairRead read = reader.next(); !read.usual()) {
+                    putEndReports(read, reader.codeLine(), listing, texts);
+                    if (!read.pair()) break;
+                }
             }
 
             const GroupPair& pair = reader.pair();
