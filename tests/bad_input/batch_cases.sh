@@ -4,7 +4,9 @@
 #   batch_cases.sh DXFLIST_BATCH TESTS_DIR FAIL_IO_LIBRARY (tests/bad_input/fail_io.cpp)
 set -uo pipefail
 batch=$(realpath "$1")
-fail_io=$(realpath "$3")
+# The batch driver with the system's failures of tests/bad_input/fail_io.cpp, chosen by the
+# variables given after it; the sanitizers' runtime lets the preload go first.
+with_failures=(env LD_PRELOAD="$(realpath "$3")" ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0")
 corpus=$(realpath "$2")/corpus/public
 sample=$corpus/skymakerolof_floorplan.dxf lf=$corpus/gdal_3d.dxf
 work=$(mktemp -d)
@@ -24,8 +26,8 @@ run() {
 }
 has() { grep -qF -- "$1" "$work/err"; }
 same_as_lf() { cmp -s "$1/output.txt" "$work/lfref/output.txt" && cmp -s "$1/unix.dxf" "$work/lfref/unix.dxf"; }
-# FILE ends with CR LF and is the start of the full run's listing.
-whole_lines() { [[ $(tail -c 2 "$1" | od -An -tx1 | tr -d " \n") == 0d0a ]] && cmp -s -n "$(stat -c %s "$1")" "$1" "$work/ref/output.txt"; }
+# FILE ends with CR LF and is the start of the full run's listing (REFERENCE, or the sample's).
+whole_lines() { [[ $(tail -c 2 "$1" | od -An -tx1 | tr -d " \n") == 0d0a ]] && cmp -s -n "$(stat -c %s "$1")" "$1" "${2:-$work/ref/output.txt}"; }
 sjis() { printf %s "$1" | iconv -t CP932; }
 # Root ignores permissions: those runs are made as nobody.
 as_user=()
@@ -159,8 +161,8 @@ check "in place: a copy stopped by a file-size limit is emptied" '((status == 2)
     bash -c 'ulimit -f 1 && exec "$@"' - "${as_user[@]}" "$batch" "$work/perm/lf.dxf" "$work/perm/filesize"
 # The same, where the copy cannot be opened again to be emptied: the box says it is incomplete.
 check "in place: a copy that could not be emptied is named incomplete" '((status == 2)) && has "unix.dxf は書き込みの途中で止まったので、不完全です" && has "File too large"' \
-    bash -c 'ulimit -f 1 && exec "$@"' - env DXFLIST_FAIL_REOPEN=/reopen/unix.dxf LD_PRELOAD="$fail_io" \
-    ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0" "${as_user[@]}" "$batch" "$work/perm/lf.dxf" "$work/perm/reopen"
+    bash -c 'ulimit -f 1 && exec "$@"' - "${with_failures[@]}" DXFLIST_FAIL_REOPEN=/reopen/unix.dxf \
+    "${as_user[@]}" "$batch" "$work/perm/lf.dxf" "$work/perm/reopen"
 
 # A run killed while it copies an LF drawing leaves no file behind: three such runs, then one
 # that lists the drawing as ever.
@@ -261,15 +263,13 @@ check "file-size limit, $(stat -c %s "$work/fsize/output.txt") bytes kept" '((st
 mkdir -p "$work/fsize-bin"
 run bash -c 'ulimit -f 64 && exec "$0" "$@"' "$batch" "$work/threads/bin.dxf" "$work/fsize-bin"
 kept=$work/fsize-bin/output.txt
-check "file-size limit, binary drawing, $(stat -c %s "$kept") bytes kept" '((status == 2)) && has "File too large" &&
-    [[ $(tail -c 2 "$kept" | od -An -tx1 | tr -d " \n") == 0d0a ]] && cmp -s -n "$(stat -c %s "$kept")" "$kept" "$work/threads/binref/output.txt"'
+check "file-size limit, binary drawing, $(stat -c %s "$kept") bytes kept" '((status == 2)) && has "File too large" && whole_lines "$kept" "$work/threads/binref/output.txt"'
 
 # A listing whose close() fails, as a network file system may report a write that failed only
 # then: the usual failure with the system's reason, not a listing reported as made.
 mkdir -p "$work/close"
 check "listing that cannot be closed" '((status == 2)) && has "ファイルを閉じられません" && has "$work/close/output.txt" && has "Input/output error"' \
-    env DXFLIST_FAIL_CLOSE=/output.txt LD_PRELOAD="$fail_io" \
-    ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0" "$batch" "$sample" "$work/close"
+    "${with_failures[@]}" DXFLIST_FAIL_CLOSE=/output.txt "$batch" "$sample" "$work/close"
 
 # A full disk: a small tmpfs where this machine lets us mount one, else /dev/full. Only whole
 # lines, each as the full run writes it, stay in the listing.
