@@ -207,9 +207,8 @@ void BinaryReader::readString(unsigned code) {
         const char* from = buffer_ + begin_;
         const std::size_t unread = end_ - begin_;
         for (std::size_t at = 0; at < 16 && at < unread; at += 8) {
-            std::uint64_t word;
-            std::memcpy(&word, from + at, 8);  // within the buffer's slack behind its end
-            const std::size_t inWord = firstZeroByte(word);
+            // Within the buffer's slack behind its end.
+            const std::size_t inWord = firstZeroByte(littleEndianWord(from + at));
             if (inWord == 8) continue;
             const std::size_t size = at + inWord;
             if (size >= unread) break;  // a NUL behind the bytes read
