@@ -60,26 +60,11 @@ bool hasBinarySentinel(InputFile& source) {
     return got == sizeof start && std::memcmp(start, kSentinel, sizeof start) == 0;
 }
 
-static_assert(BinaryReader::kTail >= DoublesAhead::kPastChunk);
-
-// The I/O thread formats the doubles of the first three quarters of each chunk, the scanning
-// thread the rest: then neither waits long for the other. On the binary twin of the benchmark's
-// 100 MB drawing (2 cores), with all of them ahead the I/O thread was busy all the time and the
-// scanning thread 80-85%, with 10 sixteenths the other way round; the wall times of 6 to 13
-// sixteenths were within the noise of each other, and ahead of 16.
-constexpr std::size_t kDoublesAhead = 12;
-
 BinaryReader::BinaryReader(InputFile& source, std::size_t chunk)
     : source_(source),
       chunk_(chunk),
       chunkAt_(chunk + kKeptMore),
-      doubles_(chunkAt_, kSentinelSize, kDoublesAhead),
-      // The plain reader alone (ScanPath::Off) formats every double itself.
-      ahead_(
-          source, chunk, chunkAt_, chunkAt_ + chunk + kTail, LineReader::kBuffers,
-          scanPath() == ScanPath::Off
-              ? ReadAhead::Prepare{}
-              : [this](char* buffer, std::size_t got) { return doubles_.prepare(buffer, got); }),
+      ahead_(source, chunk, chunkAt_, chunkAt_ + chunk + kTail, LineReader::kBuffers),
       buffer_(ahead_.borrow()),
       lineCnt_(source.path()) {
     std::memset(buffer_, 0, kTail);
@@ -268,8 +253,6 @@ bool BinaryReader::fill(std::size_t need) {
         const std::size_t at = chunkAt_ - kept;
         std::memcpy(next.buffer + at, buffer_ + keep, kept);
         ahead_.giveBack(std::exchange(buffer_, next.buffer));
-        // The doubles' entries lie before the chunk, where the kept bytes went.
-        ready_ = ReadyDoubles(buffer_, buffer_ + std::min(next.prepared, at));
         // Offsets are taken modulo 2^64: the buffer may begin before the file does.
         bufferStart_ = bufferStart_ + keep - at;
         if (valueInBuffer_) valueAt_ = valueAt_ - keep + at;

@@ -7,7 +7,6 @@
 #include <string_view>
 
 #include "engine/binary_values.h"
-#include "engine/doubles_ahead.h"
 #include "engine/line_reader.h"
 #include "engine/os_file.h"
 #include "engine/pair_reader.h"
@@ -49,24 +48,17 @@ class BinaryReader {
     std::uint64_t bytesRead() const { return bufferStart_ + begin_; }
     void setLineCnt(std::int32_t lineCnt) { lineCnt_.set(lineCnt); }
 
-    // Room before a chunk beyond a chunk's bytes, for what is kept from the buffer before: a
-    // string value of up to a chunk, its NUL and the next code's bytes; or a binary chunk.
-    static constexpr std::size_t kKeptMore = 256 + 16;
-
     // For the binary lane (engine/binary_lane.h), which takes usual groups itself: the unread
-    // bytes [unread(), bufferEnd()) of buffer(), behind which lie kTail zeros; the codes' width;
+    // bytes [unread(), bufferEnd()), behind which lie kTail zeros; the codes' width;
     // the file offset of a byte of the buffer; and the end of the groups it took, with the line
     // count there.
     static constexpr std::size_t kTail = 16 + kReadPadding;
-    const char* buffer() const { return buffer_; }
     const char* unread() const { return buffer_ + begin_; }
     const char* bufferEnd() const { return buffer_ + end_; }
     bool twoByteCodes() const { return twoByteCodes_; }
     std::uint64_t offsetOf(const char* inBuffer) const {
         return bufferStart_ + static_cast<std::size_t>(inBuffer - buffer_);
     }
-    // The doubles of the chunk read last, formatted as it was read; none before the first.
-    ReadyDoubles& readyDoubles() { return ready_; }
     void skipTo(const char* next, std::int32_t lineCnt) {
         begin_ = static_cast<std::size_t>(next - buffer_);
         // The value read last is behind: it need not be kept when the buffer moves.
@@ -75,6 +67,10 @@ class BinaryReader {
     }
 
   private:
+    // Room before a chunk beyond a chunk's bytes, for what is kept from the buffer before: a
+    // string value of up to a chunk, its NUL and the next code's bytes; or a binary chunk.
+    static constexpr std::size_t kKeptMore = 256 + 16;
+
     unsigned char byteAt(std::size_t index) const {
         return static_cast<unsigned char>(buffer_[index]);
     }
@@ -106,8 +102,7 @@ class BinaryReader {
     // The buffer: [0, chunkAt_) room for the bytes kept from the buffer before; then the chunk
     // read last; then kTail zeros. Chunks are read ahead on the run's I/O thread.
     std::size_t chunkAt_;
-    DoublesAhead doubles_;  // used by ahead_'s reads, so made before it
-    ReadAhead ahead_;       // owns the buffers
+    ReadAhead ahead_;  // owns the buffers
     char* buffer_;
     std::size_t begin_ = 0;          // first unread byte
     std::size_t end_ = 0;            // end of the bytes read
@@ -126,7 +121,6 @@ class BinaryReader {
     std::int32_t codeLine_ = 0;
     GroupPair pair_{TextRef::ofPadded({}), TextRef::ofPadded({}), 0};
     bool longValue_ = false;  // pair_.grpValue is a region of the file
-    ReadyDoubles ready_;
 };
 
 }  // namespace dxflist

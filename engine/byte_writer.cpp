@@ -1,10 +1,12 @@
 #include "engine/byte_writer.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <exception>
 #include <utility>
 
+#include "engine/byte_scan.h"
 #include "engine/failure.h"
 
 namespace dxflist {
@@ -19,6 +21,7 @@ ByteWriter::ByteWriter(OutputFile file, std::size_t bufferSize)
     block_ = BufferBlock(stride * kBuffers);
     for (std::size_t i = 0; i < kBuffers; ++i) slots_[i].data = block_.data() + i * stride;
     buffer_ = slots_[0].data;
+    deferred_ = &slots_[0].deferred;
 }
 
 ByteWriter::~ByteWriter() {
@@ -44,14 +47,22 @@ void ByteWriter::flush() {
     const std::size_t nextIndex = (current_ + 1) % slots_.size();
     Slot& next = slots_[nextIndex];
     finishWrite(next);
-    full.from = posted_;
     full.size = size;
     full.lineEnd = lineEnd_;
+    next.deferred.clear();
+    // Deferred doubles lie in whole lines; any behind them would go with the line begun.
+    const auto moved = std::lower_bound(full.deferred.begin(), full.deferred.end(), size);
+    for (auto at = moved; at != full.deferred.end(); ++at)
+        next.deferred.push_back(static_cast<std::uint32_t>(*at - size));
+    full.deferred.erase(moved, full.deferred.end());
     // The buffers change places only once the write is queued: if it cannot be, this buffer
     // still holds the lines that a failure keeps.
     full.ticket = io_->post([this, &full] {
+        // Where the buffer goes is known only here: its deferred doubles make it shorter.
+        full.from = file_.written();
         if (failed_) return;  // the file stops at the failed write's whole lines
         try {
+            formatDeferred(full.data, full.size, full.lineEnd, full.deferred);
             file_.write(full.data, full.size);
         } catch (...) {
             failed_ = true;
@@ -59,11 +70,11 @@ void ByteWriter::flush() {
         }
     });
     full.writing = true;
-    posted_ += size;
     flushedMidLine_ = lineEnd_ == 0;
     std::memcpy(next.data, buffer_ + size, used_ - size);
     current_ = nextIndex;
     buffer_ = next.data;
+    deferred_ = &next.deferred;
     used_ -= size;
     lineEnd_ = 0;
 }
@@ -102,6 +113,7 @@ void ByteWriter::writeNow() {
     if (failed_) used_ = lineEnd_ = 0;
     const std::uint64_t before = file_.written();
     try {
+        formatDeferred(buffer_, used_, lineEnd_, *deferred_);
         file_.write(buffer_, used_);
     } catch (...) {
         keepWholeLines(buffer_, lineEnd_, static_cast<std::size_t>(file_.written() - before),
@@ -110,8 +122,45 @@ void ByteWriter::writeNow() {
         throw;
     }
     if (lineEnd_ > 0) wholeLines_ = before + lineEnd_;
-    posted_ = file_.written();
     used_ = lineEnd_ = 0;
+}
+
+static_assert(ByteWriter::kDeferredDoubleRoom >= 32, "a piece's last block may end in the room");
+
+// Puts the text of each deferred double of `data` in its room and closes up the rest, which
+// makes the `size` bytes, and the whole lines in them, shorter. A text is never longer than its
+// room, so each piece moves towards the start, and a double's bytes are read before its text
+// is written over them.
+void ByteWriter::formatDeferred(char* data, std::size_t& size, std::size_t& lineEnd,
+                                std::vector<std::uint32_t>& deferred) {
+    // Any behind `size` went with a line taken back.
+    while (!deferred.empty() && deferred.back() + kDeferredDoubleRoom > size) deferred.pop_back();
+    if (deferred.empty()) return;
+    char* out = data + deferred.front();
+    const char* in = out;
+    for (const std::uint32_t at : deferred) {
+        const char* const room = data + at;
+        const double value = std::bit_cast<double>(littleEndianWord(room));
+        // The piece before the room, in blocks of 32 bytes, each read before it is written: the
+        // last block ends within the room, whose double was read above. Most pieces (the end of
+        // a line and the start of the next) take one block.
+        const auto piece = static_cast<std::size_t>(room - in);
+        for (std::size_t done = 0;;) {
+            char block[32];
+            std::memcpy(block, in + done, 32);
+            std::memcpy(out + done, block, 32);
+            done += 32;
+            if (done >= piece) break;
+        }
+        out = formatDouble(value, out + piece);
+        in = room + kDeferredDoubleRoom;
+    }
+    const auto rest = static_cast<std::size_t>(data + size - in);
+    std::memmove(out, in, rest);
+    const auto saved = static_cast<std::size_t>(in - out);
+    size -= saved;
+    if (lineEnd != 0) lineEnd -= saved;
+    deferred.clear();
 }
 
 // After a failed write: of the bytes that reached the file, keep the whole lines. Written text
@@ -140,6 +189,7 @@ void ByteWriter::putSlow(std::string_view bytes) {
 // The line begun since the last line end goes, from the buffer or, where part of it was written
 // already, from the file.
 void ByteWriter::dropPartialLine() {
+    while (!deferred_->empty() && deferred_->back() >= lineEnd_) deferred_->pop_back();
     if (lineEnd_ > 0 || !flushedMidLine_) {
         used_ = lineEnd_;
         return;
@@ -147,7 +197,6 @@ void ByteWriter::dropPartialLine() {
     finishWrites();
     if (!file_.cutBackTo(wholeLines_))
         throwFileFailure("ファイルに書き込めません。", path(), "書きかけの行を取り消せません。");
-    posted_ = wholeLines_;
     used_ = 0;
     flushedMidLine_ = false;
 }

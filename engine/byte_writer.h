@@ -5,11 +5,13 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string_view>
 #include <vector>
 
+#include "engine/binary_values.h"
 #include "engine/buffer_block.h"
 #include "engine/io_thread.h"
 #include "engine/os_file.h"
@@ -62,6 +64,17 @@ class ByteWriter {
         return cursor();
     }
     void commit(const char* end) { used_ = static_cast<std::size_t>(end - buffer_); }
+    // A double whose text (formatDouble) the writer makes as it writes the buffer, on the I/O
+    // thread: its 8 bytes (little-endian) go at `to`, among the bytes being written straight into
+    // the buffer, and kDeferredDoubleRoom bytes are kept for its text; returns the end of that
+    // room. In the file the text stands in the room's place. The double goes along with its line
+    // when that moves to the next buffer or is taken back.
+    char* putDeferredDouble(char* to, const char* bits) {
+        std::memcpy(to, bits, 8);
+        deferred_->push_back(static_cast<std::uint32_t>(to - buffer_));
+        return to + kDeferredDoubleRoom;
+    }
+    static constexpr std::size_t kDeferredDoubleRoom = 32;
     void commitLines(const char* end) {
         commit(end);
         lineEnd_ = used_;
@@ -79,28 +92,31 @@ class ByteWriter {
         char* data = nullptr;  // within block_
         bool writing = false;
         IoThread::Ticket ticket = 0;
-        std::uint64_t from = 0;   // the file offset it is written at
-        std::size_t size = 0;     // bytes written
-        std::size_t lineEnd = 0;  // end of its last whole line; 0 if none
+        std::uint64_t from = 0;               // the file offset it is written at
+        std::size_t size = 0;                 // bytes written
+        std::size_t lineEnd = 0;              // end of its last whole line; 0 if none
+        std::vector<std::uint32_t> deferred;  // where its deferred doubles lie, in order
     };
     void putSlow(std::string_view bytes);
     void flush();
     void finishWrite(Slot& slot);
     void finishWrites();
     void writeNow();
+    static void formatDeferred(char* data, std::size_t& size, std::size_t& lineEnd,
+                               std::vector<std::uint32_t>& deferred);
     void keepWholeLines(const char* written, std::size_t lineEnd, std::size_t reached,
                         std::uint64_t before);
 
     OutputFile file_;
     BufferBlock block_;
     std::vector<Slot> slots_;
-    std::size_t current_ = 0;  // the slot being filled
-    char* buffer_;             // its data
+    std::size_t current_ = 0;               // the slot being filled
+    char* buffer_;                          // its data
+    std::vector<std::uint32_t>* deferred_;  // its deferred doubles
     std::size_t capacity_;
     std::size_t used_ = 0;
     std::size_t lineEnd_ = 0;           // end of the last whole line in the buffer; 0 if none
     std::uint64_t wholeLines_ = 0;      // bytes of whole lines already in the file
-    std::uint64_t posted_ = 0;          // bytes handed to the I/O thread: where the next go
     std::atomic<bool> failed_ = false;  // a write failed: the writes after it are not made
     bool flushedMidLine_ = false;       // the last buffer written ended inside a line
     bool finished_ = false;
