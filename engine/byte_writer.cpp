@@ -6,6 +6,7 @@
 #include <exception>
 #include <utility>
 
+#include "engine/binary_values.h"
 #include "engine/byte_scan.h"
 #include "engine/failure.h"
 
@@ -125,6 +126,7 @@ void ByteWriter::writeNow() {
     used_ = lineEnd_ = 0;
 }
 
+static_assert(ByteWriter::kDeferredDoubleRoom >= kDoubleTextMost);
 static_assert(ByteWriter::kDeferredDoubleRoom >= 32, "a piece's last block may end in the room");
 
 // Puts the text of each deferred double of `data` in its room and closes up the rest, which

@@ -11,7 +11,6 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/binary_values.h"
 #include "engine/buffer_block.h"
 #include "engine/io_thread.h"
 #include "engine/os_file.h"
