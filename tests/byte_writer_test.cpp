@@ -4,6 +4,7 @@
 #include <cstring>
 #include <random>
 
+#include "engine/binary_values.h"
 #include "test_support.h"
 
 namespace dxflist::test {
