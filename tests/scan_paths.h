@@ -1,10 +1,12 @@
 #pragma once
 // Runs a test once on every way the run can scan its input.
 
+#include <algorithm>
 #include <functional>
 #include <stdexcept>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "engine/line_index.h"
 #include "test_support.h"
@@ -17,10 +19,14 @@ inline std::string nameOf(ScanPath path) {
 }
 
 // Calls `body` for each scan path this processor has, the plain reader alone (Off) first, and
-// leaves the path the run uses as it was.
+// leaves the path the run uses as it was, which must be among them: a list that left out the
+// fastest path would let its faults pass unseen.
 inline void forEachScanPath(const std::function<void(ScanPath)>& body) {
     const ScanPath before = scanPath();
-    for (ScanPath path : scanPathsHere()) {
+    const std::vector<ScanPath> paths = scanPathsHere();
+    EXPECT_NE(std::find(paths.begin(), paths.end(), before), paths.end())
+        << "the run's own path, " << nameOf(before) << ", is not among those tested";
+    for (ScanPath path : paths) {
         SCOPED_TRACE("scan path: " + nameOf(path));
         useScanPath(path);
         body(path);
