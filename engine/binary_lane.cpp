@@ -20,7 +20,8 @@ constexpr std::int32_t kLastLaneCode = 2147483647 - 2;
 // One double in this many is formatted on the lane's thread, the others by the listing's writer
 // on the I/O thread, which also reads and writes: then neither thread waits long for the other.
 // On the binary twin of the benchmark's 100 MB drawing (2 cores, medians of 15 interleaved
-// runs), one in four took 116 ms; none 131, one in eight 132, three in eight and one in two 122.
+// runs), one in four took 116 ms; none 131, one in eight 132, three in eight and one in two 122;
+// one in three and one in four came within the noise of each other (three runs of 21 rounds).
 constexpr unsigned kFormattedHereEvery = 4;
 
 template <class Integer>
