@@ -3,6 +3,7 @@
 // Whole drawings and cut-off files are held against an independent conversion in
 // tests/binary/binary_twins.py.
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdio>
@@ -228,6 +229,71 @@ TEST(BinaryReaderTest, ReadsEveryGroupAtEveryChunkSize) {
                 ++index;
             }
             EXPECT_EQ(index, groups.size());
+        }
+    }
+}
+
+// The README's table of which codes have which type, both ends of each range: each is read as
+// its type; a code next to a range that no range holds is refused, in a whole run (where the
+// fast lane looks at the group first) as by the reader.
+TEST(BinaryReaderTest, EachCodeHasTheTypeTheReadmeGives) {
+    using namespace std::string_literals;
+    using enum BinaryType;
+    const struct {
+        unsigned first, last;
+        BinaryType type;
+    } readme[] = {
+        {0, 9, String},       {100, 102, String}, {105, 105, String},   {300, 309, String},
+        {320, 369, String},   {390, 399, String}, {410, 419, String},   {430, 439, String},
+        {470, 481, String},   {999, 999, String}, {1000, 1003, String}, {1005, 1009, String},
+        {10, 59, Double},     {110, 149, Double}, {210, 239, Double},   {460, 469, Double},
+        {1010, 1059, Double}, {60, 79, Int16},    {170, 179, Int16},    {270, 289, Int16},
+        {370, 389, Int16},    {400, 409, Int16},  {1060, 1070, Int16},  {90, 99, Int32},
+        {420, 429, Int32},    {440, 459, Int32},  {1071, 1071, Int32},  {160, 169, Int64},
+        {290, 299, Bool},     {310, 319, Chunk},  {1004, 1004, Chunk},
+    };
+    const auto valueOf = [](BinaryType type) -> std::pair<std::string, std::string> {
+        switch (type) {
+            case String:
+                return {"ab\0"s, "ab"};
+            case Double:
+                return {littleEndian(std::bit_cast<std::uint64_t>(0.5), 8), "0.5"};
+            case Int16:
+                return {littleEndian(-2, 2), "-2"};
+            case Int32:
+                return {littleEndian(-2, 4), "-2"};
+            case Int64:
+                return {littleEndian(-2, 8), "-2"};
+            case Bool:
+                return {"\x01"s, "1"};
+            default:
+                return {"\x02\xab\x01"s, "AB01"};
+        }
+    };
+    const auto inReadme = [&](unsigned code) {
+        return std::ranges::any_of(
+            readme, [&](const auto& r) { return r.first <= code && code <= r.last; });
+    };
+    TempDir dir;
+    for (const auto& range : readme) {
+        for (const unsigned code : {range.first, range.last}) {
+            const auto [bytes, text] = valueOf(range.type);
+            writeFile(dir / "in.dxf", std::string("AutoCAD Binary DXF\r\n\x1a", 22) +
+                                          group(999, "x\0"s) + group(code, bytes));
+            InputFile file(dir / "in.dxf");
+            BinaryReader reader(file);
+            reader.next();
+            reader.next();
+            EXPECT_EQ(contentOf(reader.pair().grpValue, file), text) << code;
+        }
+        for (const unsigned code : {range.first - 1, range.last + 1}) {
+            if (range.first == 0 || inReadme(code)) continue;
+            const std::string message = failureOf([&] {
+                listingOf(binaryDxf(group(2, "ENTITIES\0"s) + group(code, "\0\0\0\0\0\0\0\0"s)));
+            });
+            EXPECT_NE(message.find("グループコード " + std::to_string(code) + " は DXF にない"),
+                      std::string::npos)
+                << message;
         }
     }
 }
