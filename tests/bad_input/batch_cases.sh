@@ -141,13 +141,14 @@ fi
 # The copy written in place never goes through a link or a second name, nor starts where the
 # listing cannot be written, and a copy it could not finish is emptied, and the box says so.
 mkdir -p "$work/perm/rw" && install -m 666 "$sample" "$work/perm/rw/other.dxf" && install -m 666 "$sample" "$work/perm/ref.dxf"
-for shape in symlink hardlink nolisting filesize reopen; do
+for shape in symlink hardlink nolisting filesize reopen itself; do
     d=$work/perm/$shape && mkdir -p "$d" && touch "$d/output.txt"
     case $shape in
     symlink) ln -s "$work/perm/rw/other.dxf" "$d/unix.dxf" ;;
     hardlink) ln "$work/perm/rw/other.dxf" "$d/unix.dxf" ;;
     nolisting) rm "$d/output.txt" && printf 'old copy\r\n' >"$d/unix.dxf" ;;
     filesize | reopen) touch "$d/unix.dxf" ;;
+    itself) cp "$work/perm/lf.dxf" "$d/unix.dxf" ;;
     esac
     chmod 666 "$d"/* 2>/dev/null; chmod 555 "$d"
 done
@@ -155,6 +156,8 @@ check "in place: a unix.dxf that is a symbolic link is not written through" '((s
     "${as_user[@]}" "$batch" "$work/perm/lf.dxf" "$work/perm/symlink"
 check "in place: a unix.dxf with a second name is not written through" '((status == 2)) && cmp -s "$work/perm/rw/other.dxf" "$work/perm/ref.dxf"' \
     "${as_user[@]}" "$batch" "$work/perm/lf.dxf" "$work/perm/hardlink"
+check "in place: the drawing picked is unix.dxf itself, and is not emptied to be its own copy" '((status == 2)) && cmp -s "$work/perm/itself/unix.dxf" "$work/perm/lf.dxf"' \
+    "${as_user[@]}" "$batch" "$work/perm/itself/unix.dxf" "$work/perm/itself"
 check "in place: without a listing the old copy stays" '((status == 2)) && [[ $(cat "$work/perm/nolisting/unix.dxf") == $'"'"'old copy\r'"'"' ]]' \
     "${as_user[@]}" "$batch" "$work/perm/lf.dxf" "$work/perm/nolisting"
 check "in place: a copy stopped by a file-size limit is emptied" '((status == 2)) && has "unix.dxf は書き込みの途中で止まったので、空にしました" && has "File too large" && [[ ! -s $work/perm/filesize/unix.dxf ]]' \
