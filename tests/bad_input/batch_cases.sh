@@ -274,6 +274,14 @@ mkdir -p "$work/close"
 check "listing that cannot be closed" '((status == 2)) && has "ファイルを閉じられません" && has "$work/close/output.txt" && has "Input/output error"' \
     "${with_failures[@]}" DXFLIST_FAIL_CLOSE=/output.txt "$batch" "$sample" "$work/close"
 
+# The CR LF copy's close() failing while it has no name yet (the system shows the path of such
+# a file ending in "(deleted)"): the failure names unix.dxf, and the copy never takes the place
+# of the old one, nor leaves a file of its own behind.
+mkdir -p "$work/closecopy" && printf 'old copy\r\n' >"$work/closecopy/unix.dxf"
+check "CR LF copy that cannot be closed" '((status == 2)) && has "ファイルを閉じられません" && has "$work/closecopy/unix.dxf" &&
+    has "Input/output error" && [[ $(cat "$work/closecopy/unix.dxf") == $'"'"'old copy\r'"'"' && $(ls -A "$work/closecopy") == unix.dxf ]]' \
+    "${with_failures[@]}" "DXFLIST_FAIL_CLOSE=(deleted)" "$batch" "$lf" "$work/closecopy"
+
 # A full disk: a small tmpfs where this machine lets us mount one, else /dev/full. Only whole
 # lines, each as the full run writes it, stay in the listing.
 mkdir -p "$work/full"
