@@ -1,8 +1,11 @@
 // dxflist-batch SRC APPDIR: lists SRC as the Open command does once a file is chosen, with
 // APPDIR as the application folder. Message boxes go to stderr and are answered with OK.
-// Exit status: 0 done, 2 failure (its message on stderr), 64 wrong usage.
+// With DXFLIST_BATCH_STOP_AT=N in the environment the run is stopped at the events hook's Nth
+// call, as Exit in the window stops it (for tests of a run stopped midway).
+// Exit status: 0 done, 2 failure (its message on stderr), 3 stopped, 64 wrong usage.
 
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <filesystem>
 #include <string>
@@ -28,18 +31,40 @@ class BatchHost : public dxflist::HostServices {
     dxflist::SecondOfMinuteClock clock_;
 };
 
+// What the window's Exit throws through a run: no failure, nothing to show.
+struct Stopped {};
+
+// A host of its own, so that the usual runs (the benchmark's) pay nothing for the count.
+class StoppingHost : public BatchHost {
+  public:
+    explicit StoppingHost(unsigned long stopAt) : stopAt_(stopAt) {}
+    void doEvents() override {
+        if (++events_ == stopAt_) throw Stopped{};
+    }
+
+  private:
+    unsigned long stopAt_;
+    unsigned long events_ = 0;
+};
+
 int run(const std::filesystem::path& src, const std::filesystem::path& appDir) {
     dxflist::AppInfo app;
     app.EXEName = "dxflist";
     app.Path = std::filesystem::absolute(appDir);
     dxflist::ui::fillBuiltInVersion(app);
-    BatchHost host;
+    const char* stopAt = std::getenv("DXFLIST_BATCH_STOP_AT");
+    BatchHost plain;
+    StoppingHost stopping(stopAt ? std::strtoul(stopAt, nullptr, 10) : 0);
+    dxflist::HostServices& host = stopAt ? stopping : plain;
     try {
         // The open-file dialog hands over a full path.
         dxflist::subDXFver(std::filesystem::absolute(src), host, app);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "FAILURE: %s\n", e.what());
         return 2;
+    } catch (const Stopped&) {
+        std::fprintf(stderr, "STOPPED\n");
+        return 3;
     }
     return 0;
 }

@@ -141,13 +141,13 @@ fi
 # The copy written in place never goes through a link or a second name, nor starts where the
 # listing cannot be written, and a copy it could not finish is emptied, and the box says so.
 mkdir -p "$work/perm/rw" && install -m 666 "$sample" "$work/perm/rw/other.dxf" && install -m 666 "$sample" "$work/perm/ref.dxf"
-for shape in symlink hardlink nolisting filesize reopen itself; do
+for shape in symlink hardlink nolisting filesize reopen itself stopped; do
     d=$work/perm/$shape && mkdir -p "$d" && touch "$d/output.txt"
     case $shape in
     symlink) ln -s "$work/perm/rw/other.dxf" "$d/unix.dxf" ;;
     hardlink) ln "$work/perm/rw/other.dxf" "$d/unix.dxf" ;;
     nolisting) rm "$d/output.txt" && printf 'old copy\r\n' >"$d/unix.dxf" ;;
-    filesize | reopen) touch "$d/unix.dxf" ;;
+    filesize | reopen | stopped) touch "$d/unix.dxf" ;;
     itself) cp "$work/perm/lf.dxf" "$d/unix.dxf" ;;
     esac
     chmod 666 "$d"/* 2>/dev/null; chmod 555 "$d"
@@ -162,6 +162,11 @@ check "in place: without a listing the old copy stays" '((status == 2)) && [[ $(
     "${as_user[@]}" "$batch" "$work/perm/lf.dxf" "$work/perm/nolisting"
 check "in place: a copy stopped by a file-size limit is emptied" '((status == 2)) && has "unix.dxf は書き込みの途中で止まったので、空にしました" && has "File too large" && [[ ! -s $work/perm/filesize/unix.dxf ]]' \
     bash -c 'ulimit -f 1 && exec "$@"' - "${as_user[@]}" "$batch" "$work/perm/lf.dxf" "$work/perm/filesize"
+# Stopped as Exit in the window stops it, once part of the copy is written (a buffer of 512 KiB
+# fills with about 100 of the 4 KiB slices the events hook is called for): emptied too.
+yes $' 70\n1' | head -c 2000000 >"$work/perm/lf2m.dxf" && chmod 644 "$work/perm/lf2m.dxf"
+check "in place: a copy stopped from the window is emptied" '((status == 3)) && [[ -f $work/perm/stopped/unix.dxf && ! -s $work/perm/stopped/unix.dxf ]]' \
+    env DXFLIST_BATCH_STOP_AT=300 "${as_user[@]}" "$batch" "$work/perm/lf2m.dxf" "$work/perm/stopped"
 # The same, where the copy cannot be opened again to be emptied: the box says it is incomplete.
 check "in place: a copy that could not be emptied is named incomplete" '((status == 2)) && has "unix.dxf は書き込みの途中で止まったので、不完全です" && has "File too large"' \
     bash -c 'ulimit -f 1 && exec "$@"' - "${with_failures[@]}" DXFLIST_FAIL_REOPEN=/reopen/unix.dxf \
