@@ -93,6 +93,37 @@ std::string randomBinaryDrawing(std::mt19937& random, std::size_t groups, bool t
     return dxf;
 }
 
+// The lane takes a drawing's usual groups itself (all but the last, which has no code behind
+// it) on every path that has it, with either width of codes, and none where the reader alone is
+// asked for: the reference the other tests hold it against.
+TEST(BinaryLaneTest, TakesTheUsualGroupsItself) {
+    constexpr int kEntities = 300;
+    constexpr int kGroups = 2 + 11 * kEntities + 2;
+    for (const bool twoByteCodes : {true, false}) {
+        SCOPED_TRACE(::testing::Message() << "two-byte codes " << twoByteCodes);
+        const auto group = [&](unsigned code, const std::string& value) {
+            if (twoByteCodes) return littleEndian(code, 2) + value;
+            return (code < 255 ? littleEndian(code, 1) : "\xff" + littleEndian(code, 2)) + value;
+        };
+        const auto text = [](const char* value) { return std::string(value) + '\0'; };
+        std::string dxf = std::string("AutoCAD Binary DXF\r\n\x1a", 22) +
+                          group(0, text("SECTION")) + group(2, text("ENTITIES"));
+        for (int i = 0; i < kEntities; ++i) {
+            dxf += group(0, text("LINE")) + group(8, text("A-WALL-EXTERIOR-1")) +
+                   group(62, littleEndian(7, 2)) + group(290, littleEndian(1, 1)) +
+                   group(90, littleEndian(12345, 4)) + group(310, std::string("\x02\xab\xcd", 3));
+            for (const unsigned code : {10, 20, 30, 1040})
+                dxf += group(code, littleEndian(std::bit_cast<std::uint64_t>(i + 0.25), 8));
+            dxf += group(1000, text("x"));
+        }
+        dxf += group(0, text("ENDSEC")) + group(0, text("EOF"));
+        forEachScanPath([&](ScanPath path) {
+            const std::int32_t lines = linesTheLaneTakes<BinaryReader, BinaryLane>(dxf);
+            EXPECT_EQ(lines, path == ScanPath::Off ? 0 : 2 * (kGroups - 1));
+        });
+    }
+}
+
 // Small drawings, each held in one buffer, with both code widths: from nearly all usual
 // groups to many odd ones.
 TEST(BinaryLaneTest, ListsSmallDrawingsAsTheReader) {

@@ -49,6 +49,24 @@ std::string randomDrawing(std::mt19937& random, std::size_t pairs, unsigned oddP
     return dxf.empty() ? "0" : dxf;
 }
 
+// The lane takes a drawing's usual pairs itself on every path that has it (all but the first,
+// which the reader reads as it fills its buffer, and the last, whose value line ends the file;
+// codes with spaces around them too), and none where the reader alone is asked for: the
+// reference the other tests hold it against.
+TEST(PairLaneTest, TakesTheUsualPairsItself) {
+    constexpr int kEntities = 300;
+    constexpr int kPairs = 2 + 6 * kEntities + 2;
+    std::string dxf = "  0\r\nSECTION\r\n  2\r\nENTITIES\r\n";
+    for (int i = 0; i < kEntities; ++i)
+        dxf += "  0\r\nLINE\r\n  8\r\nA-WALL\r\n 62 \r\n7\r\n10\r\n1.5\r\n    20\r\n" +
+               std::to_string(i) + "\r\n1000\r\nx\r\n";
+    dxf += "  0\r\nENDSEC\r\n  0\r\nEOF\r\n";
+    forEachScanPath([&](ScanPath path) {
+        const std::int32_t lines = linesTheLaneTakes<PairReader, PairLane>(dxf);
+        EXPECT_EQ(lines, path == ScanPath::Off ? 0 : 2 * (kPairs - 2));
+    });
+}
+
 // Small drawings, each held in one buffer: from nearly all usual pairs to many odd ones.
 TEST(PairLaneTest, ListsSmallDrawingsAsThePlainReader) {
     std::mt19937 random(7);
