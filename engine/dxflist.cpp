@@ -108,7 +108,9 @@ void listDrawing(const std::filesystem::path& selFn, HostServices& host, const A
         host.setCaption(progressCaption(app, lineCnt));
         host.setProgress(bytesRead, source.size());
     };
-    if (hasBinarySentinel(source))
+    // A copy is text by its making: a sentinel at its start was made by the copy, from a file
+    // whose CR LF had been turned into LF (a binary DXF sent as text, say).
+    if (!prepared.isCopy && hasBinarySentinel(source))
         listBinaryPairs(source, chunk, listing, host, showProgress);
     else
         listPairs(source, chunk, listing, host, showProgress);

@@ -298,6 +298,22 @@ TEST(BinaryReaderTest, EachCodeHasTheTypeTheReadmeGives) {
     }
 }
 
+// Only the chosen file's own first bytes make a drawing binary. A binary DXF whose CR LF were
+// turned into LF (sent as text) has Unix line ends: its CR LF copy begins with the sentinel
+// again, but is text, listed as the lines it holds (the first two, not numeric, skipped).
+TEST(BinaryReaderTest, ACopyWithUnixLineEndsIsText) {
+    using namespace std::string_literals;
+    // The copy ends its last line with CR LF, as the CR LF drawing here.
+    const std::string body =
+        "  0\nSECTION\n  2\nENTITIES\n  0\nLINE\n 10\n1.5\n  0\nENDSEC\n  0\nEOF";
+    std::string crLf = body + "\n";
+    for (std::size_t at = 0; (at = crLf.find('\n', at)) != std::string::npos; at += 2)
+        crLf.insert(at, "\r");
+    const std::string listed = listingOf("AutoCAD Binary DXF\n\x1a\0\n"s + body);
+    EXPECT_EQ(listed, listingOf(crLf));
+    EXPECT_NE(listed.find("ENTITIES"), std::string::npos) << listed;
+}
+
 // Lines are counted as in the twin, and past 2,147,483,647 the run fails: the five groups here
 // take ten lines.
 TEST(BinaryReaderTest, FailsWhereTheLineCountWouldPassItsLimit) {
