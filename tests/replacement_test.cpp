@@ -88,6 +88,24 @@ TEST(ReplacementTest, DropsTheEarlierFilesPagesOnlyWhereNoneWaitsToBeWrittenOut)
     }
 }
 
+// The temporary name is free again once the copy is in place: a file someone puts there before
+// the copy is let go is theirs, and stays.
+TEST(ReplacementTest, LeavesAFileThatTakesTheTemporaryNameOnceTheCopyIsInPlace) {
+    test::TempDir dir;
+    const auto target = dir / "unix.dxf";
+    test::writeFile(target, "old");
+    {
+        ReplacementFile replacement(target);
+        OutputFile output = replacement.output();
+        output.write("new", 3);
+        output.close();
+        const auto copy = replacement.putInPlace();
+        test::writeFile(dir / "unix.dxf.tmp", "someone else's");
+    }
+    EXPECT_EQ(test::readFile(target), "new");
+    EXPECT_EQ(test::readFile(dir / "unix.dxf.tmp"), "someone else's");
+}
+
 }  // namespace
 }  // namespace dxflist::test
 #endif
