@@ -304,11 +304,11 @@ TEST(BinaryReaderTest, EachCodeHasTheTypeTheReadmeGives) {
 TEST(BinaryReaderTest, ACopyWithUnixLineEndsIsText) {
     using namespace std::string_literals;
     // The copy ends its last line with CR LF, as the CR LF drawing here.
-    const std::string body =
-        "  0\nSECTION\n  2\nENTITIES\n  0\nLINE\n 10\n1.5\n  0\nENDSEC\n  0\nEOF";
-    std::string crLf = body + "\n";
-    for (std::size_t at = 0; (at = crLf.find('\n', at)) != std::string::npos; at += 2)
-        crLf.insert(at, "\r");
+    const std::string crLf = crlf({"  0", "SECTION", "  2", "ENTITIES", "  0", "LINE", " 10", "1.5",
+                                   "  0", "ENDSEC", "  0", "EOF"});
+    std::string body = crLf;
+    std::erase(body, '\r');
+    body.pop_back();
     const std::string listed = listingOf("AutoCAD Binary DXF\n\x1a\0\n"s + body);
     EXPECT_EQ(listed, listingOf(crLf));
     EXPECT_NE(listed.find("ENTITIES"), std::string::npos) << listed;
