@@ -197,14 +197,11 @@ DXFLIST_ALWAYS_INLINE void BinaryLane::pass(const char* at, std::int32_t lineCnt
     host_->doEvents();
 }
 
-// The value as its ASCII twin has it, as the reader writes it: strings and doubles, most of the
-// values, first.
+// A value other than a string as its ASCII twin has it, as the reader writes it, for the rules
+// (they read a string where it lies).
 DXFLIST_ALWAYS_INLINE char* BinaryLane::putValue(const Group& group, char* to) {
-    const char* value = group.value;
-    const BinaryType type = group.code->type;
-    if (type == BinaryType::String) return putString(group, to);
-    if (type == BinaryType::Double)
-        return formatDouble(std::bit_cast<double>(littleEndianWord(value)), to);
+    if (group.code->type == BinaryType::Double)
+        return formatDouble(std::bit_cast<double>(littleEndianWord(group.value)), to);
     return putNumber(group, to);
 }
 
