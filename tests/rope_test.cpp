@@ -1,6 +1,12 @@
 #include "engine/rope.h"
 
+#ifdef __linux__
+#include <stdlib.h>
+#include <unistd.h>
+#endif
+
 #include "engine/listing_writer.h"
+#include "engine/os_file.h"
 #include "test_support.h"
 
 namespace dxflist::test {
@@ -59,6 +65,63 @@ TEST(RopeTest, ReadsBackInOrderWithBoundedMemory) {
         }
     }
 }
+
+#ifdef __linux__
+// TMPDIR, the current folder and the file layer's paths, as they were when this was made, put
+// back when it goes, a failed check included.
+struct PlaceOfScratch {
+    PlaceOfScratch(const std::filesystem::path& temporary, const std::filesystem::path& current)
+        : oldCurrent(std::filesystem::current_path()), hadTemporary(std::getenv("TMPDIR")) {
+        if (hadTemporary) oldTemporary = std::getenv("TMPDIR");
+        ::setenv("TMPDIR", temporary.c_str(), 1);
+        std::filesystem::current_path(current);
+    }
+    ~PlaceOfScratch() {
+        useFileLayerPaths({});
+        std::filesystem::current_path(oldCurrent);
+        if (hadTemporary)
+            ::setenv("TMPDIR", oldTemporary.c_str(), 1);
+        else
+            ::unsetenv("TMPDIR");
+    }
+    std::filesystem::path oldCurrent;
+    bool hadTemporary;
+    std::string oldTemporary;
+};
+
+// The scratch file behind long texts lies in the system's temporary folder (TMPDIR), never in
+// the current folder, which is the application folder: unnamed where the system allows, else
+// named and removed at once. Its open descriptor shows where it lies.
+TEST(RopeTest, ScratchFileLiesInTheTemporaryFolderAndLeavesNoName) {
+    TempDir temporary;
+    TempDir current;
+    const PlaceOfScratch place(temporary.path, current.path);
+    for (const bool unnamed : {true, false}) {
+        FileLayerPaths paths;
+        paths.unnamedFiles = unnamed;
+        useFileLayerPaths(paths);
+        // The folders of the files open in either folder: the scratch file's alone.
+        std::vector<std::string> places;
+        {
+            ScratchFile scratch;
+            const FileRegion region = scratch.append("scratch", 7);
+            char back[7] = {};
+            scratch.readAt(region.offset, back, sizeof back);
+            EXPECT_EQ(std::string(back, sizeof back), "scratch");
+            for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+                std::error_code error;
+                const auto folder =
+                    std::filesystem::read_symlink(entry.path(), error).parent_path();
+                if (!error && (folder == temporary.path || folder == current.path))
+                    places.push_back(folder.string());
+            }
+            EXPECT_TRUE(std::filesystem::is_empty(temporary.path)) << unnamed;
+            EXPECT_TRUE(std::filesystem::is_empty(current.path)) << unnamed;
+        }
+        EXPECT_EQ(places, std::vector<std::string>{temporary.path.string()}) << unnamed;
+    }
+}
+#endif
 
 }  // namespace
 }  // namespace dxflist::test
