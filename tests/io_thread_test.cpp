@@ -1,6 +1,45 @@
 #include "engine/io_thread.h"
 
+#include <atomic>
+#include <cstdlib>
+#include <new>
+#include <thread>
+#include <vector>
+
 #include "test_support.h"
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define DXFLIST_TEST_OWN_ALLOCATOR 0
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define DXFLIST_TEST_OWN_ALLOCATOR 0
+#endif
+// This test program's own allocator, malloc and free behind a switch that makes the next
+// allocation fail, as it may when memory runs out. Not under the sanitizers, whose allocator
+// checks more than this one would.
+#if !defined(DXFLIST_TEST_OWN_ALLOCATOR) && !defined(_WIN32)
+#define DXFLIST_TEST_OWN_ALLOCATOR 1
+namespace {
+std::atomic<bool> failNextAllocation{false};  // set: the next allocation throws
+}  // namespace
+
+void* operator new(std::size_t size) {
+    if (failNextAllocation.exchange(false)) throw std::bad_alloc();
+    if (void* memory = std::malloc(size == 0 ? 1 : size)) return memory;
+    throw std::bad_alloc();
+}
+void operator delete(void* memory) noexcept {
+    std::free(memory);
+}
+void operator delete(void* memory, std::size_t) noexcept {
+    std::free(memory);
+}
+#endif
+#ifndef DXFLIST_TEST_OWN_ALLOCATOR
+#define DXFLIST_TEST_OWN_ALLOCATOR 0
+#endif
 
 namespace dxflist::test {
 namespace {
@@ -43,6 +82,29 @@ TEST(IoThreadTest, OneThreadWhileAnyHolderLives) {
     writer.reset();
     EXPECT_TRUE(shared.expired());
 }
+
+#if DXFLIST_TEST_OWN_ALLOCATOR
+// Where memory runs out as the thread is started, the jobs run at once on the caller's thread,
+// in order: nothing is left waiting for a thread that never began.
+TEST(IoThreadTest, WithoutMemoryForItsThreadJobsRunOnTheCallersThread) {
+    IoThread io;
+    // The thread each job ran on, in the order they ran.
+    std::vector<std::thread::id> ranOn;
+    ranOn.reserve(2);
+    std::function<void()> first = [&ranOn] { ranOn.push_back(std::this_thread::get_id()); };
+    std::function<void()> second = first;
+    failNextAllocation = true;
+    const IoThread::Ticket firstTicket = io.post(std::move(first));
+    failNextAllocation = false;
+    const std::thread::id caller = std::this_thread::get_id();
+    ASSERT_EQ(ranOn, std::vector<std::thread::id>{caller})
+        << "the job waits for a thread that was never started";
+    const IoThread::Ticket secondTicket = io.post(std::move(second));
+    ASSERT_EQ(ranOn, (std::vector<std::thread::id>{caller, caller}));
+    EXPECT_NO_THROW(io.wait(firstTicket));
+    EXPECT_NO_THROW(io.wait(secondTicket));
+}
+#endif
 
 }  // namespace
 }  // namespace dxflist::test
