@@ -35,16 +35,7 @@ TEST(BufferBlockTest, EveryByteAskedForIsThereAndTheBlockStartsOnAPage) {
     }
 }
 
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define DXFLIST_TEST_PLAIN_BLOCKS 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__)
-#define DXFLIST_TEST_PLAIN_BLOCKS 1
-#endif
-
-#if defined(__linux__) && !defined(DXFLIST_TEST_PLAIN_BLOCKS)
+#if defined(__linux__) && !DXFLIST_TEST_SANITIZED
 // The flags the system keeps for the mapping that holds `address` (smaps' VmFlags).
 std::string mappingFlags(const void* address) {
     const auto at = reinterpret_cast<std::uintptr_t>(address);

@@ -147,12 +147,6 @@ std::filesystem::path pathIn(const test::TempDir& dir, const char* name) {
                                                                    : (dir / name).make_preferred();
 }
 
-// The file layer takes other paths while this lives, as other systems make it.
-struct FileLayerAs {
-    explicit FileLayerAs(const FileLayerPaths& paths) { useFileLayerPaths(paths); }
-    ~FileLayerAs() { useFileLayerPaths({}); }
-};
-
 // The descriptors the process has open (Linux; elsewhere 0): a run must close all it opened.
 int openDescriptors() {
 #ifdef __linux__

@@ -8,18 +8,10 @@
 
 #include "test_support.h"
 
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define DXFLIST_TEST_OWN_ALLOCATOR 0
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__)
-#define DXFLIST_TEST_OWN_ALLOCATOR 0
-#endif
 // This test program's own allocator, malloc and free behind a switch that makes the next
 // allocation fail, as it may when memory runs out. Not under the sanitizers, whose allocator
 // checks more than this one would.
-#if !defined(DXFLIST_TEST_OWN_ALLOCATOR) && !defined(_WIN32)
+#if !DXFLIST_TEST_SANITIZED && !defined(_WIN32)
 #define DXFLIST_TEST_OWN_ALLOCATOR 1
 namespace {
 std::atomic<bool> failNextAllocation{false};  // set: the next allocation throws
@@ -36,8 +28,7 @@ void operator delete(void* memory) noexcept {
 void operator delete(void* memory, std::size_t) noexcept {
     std::free(memory);
 }
-#endif
-#ifndef DXFLIST_TEST_OWN_ALLOCATOR
+#else
 #define DXFLIST_TEST_OWN_ALLOCATOR 0
 #endif
 

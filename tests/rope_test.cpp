@@ -2,11 +2,9 @@
 
 #ifdef __linux__
 #include <stdlib.h>
-#include <unistd.h>
 #endif
 
 #include "engine/listing_writer.h"
-#include "engine/os_file.h"
 #include "test_support.h"
 
 namespace dxflist::test {
@@ -69,8 +67,8 @@ TEST(RopeTest, ReadsBackInOrderWithBoundedMemory) {
 }
 
 #ifdef __linux__
-// TMPDIR, the current folder and the file layer's paths, as they were when this was made, put
-// back when it goes, a failed check included.
+// TMPDIR and the current folder, as they were when this was made, put back when it goes, a
+// failed check included.
 struct PlaceOfScratch {
     PlaceOfScratch(const std::filesystem::path& temporary, const std::filesystem::path& current)
         : oldCurrent(std::filesystem::current_path()), hadTemporary(std::getenv("TMPDIR")) {
@@ -79,7 +77,6 @@ struct PlaceOfScratch {
         std::filesystem::current_path(current);
     }
     ~PlaceOfScratch() {
-        useFileLayerPaths({});
         std::filesystem::current_path(oldCurrent);
         if (hadTemporary)
             ::setenv("TMPDIR", oldTemporary.c_str(), 1);
@@ -101,7 +98,7 @@ TEST(RopeTest, ScratchFileLiesInTheTemporaryFolderAndLeavesNoName) {
     for (const bool unnamed : {true, false}) {
         FileLayerPaths paths;
         paths.unnamedFiles = unnamed;
-        useFileLayerPaths(paths);
+        const FileLayerAs layer(paths);
         // The folders of the files open in either folder: the scratch file's alone.
         std::vector<std::string> places;
         {

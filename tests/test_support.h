@@ -21,9 +21,31 @@
 #include "engine/dxflist.h"
 #include "engine/failure.h"
 #include "engine/host.h"
+#include "engine/os_file.h"
 #include "engine/pair_loop.h"
 
+// 1 where the address sanitizer is on: it keeps its own allocator and mappings, which some
+// tests of memory must leave alone.
+#if defined(__SANITIZE_ADDRESS__)
+#define DXFLIST_TEST_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define DXFLIST_TEST_SANITIZED 1
+#endif
+#endif
+#ifndef DXFLIST_TEST_SANITIZED
+#define DXFLIST_TEST_SANITIZED 0
+#endif
+
 namespace dxflist::test {
+
+// The file layer takes other paths while this lives, as other systems make it.
+struct FileLayerAs {
+    explicit FileLayerAs(const FileLayerPaths& paths) { useFileLayerPaths(paths); }
+    ~FileLayerAs() { useFileLayerPaths({}); }
+    FileLayerAs(const FileLayerAs&) = delete;
+    FileLayerAs& operator=(const FileLayerAs&) = delete;
+};
 
 // Records what the engine asks of the window; its clock and event hook are programmable.
 struct FakeHost : HostServices {
