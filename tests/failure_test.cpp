@@ -386,6 +386,29 @@ TEST(ShortWriteTest, EveryByteArrivesOnce) {
 }
 
 #ifdef __linux__
+// A file moved into another's place brings its name: its failures name it, and the file it
+// replaced is closed.
+TEST(OutputFileTest, AFileMovedOverAnotherNamesItselfInItsFailures) {
+    TempDir dir;
+    const int descriptors = openDescriptors();
+    {
+        OutputFile file(dir / "first.txt");
+        file = OutputFile("/dev/full", OutputFile::Mode::Keep);
+        EXPECT_EQ(openDescriptors(), descriptors + 1);
+        try {
+            file.write("x", 1);
+            ADD_FAILURE() << "a write to /dev/full went through";
+        } catch (const FileFailure& failure) {
+            const std::string message = failure.what();
+            EXPECT_NE(message.find("/dev/full"), std::string::npos) << message;
+            EXPECT_EQ(message.find("first.txt"), std::string::npos) << message;
+        }
+    }
+    EXPECT_EQ(openDescriptors(), descriptors);
+}
+#endif
+
+#ifdef __linux__
 // A run that holds only the folder's name (one that may not read the folder, so cannot lock it)
 // stops another all the same. The name is the same in every version of the program, so that
 // two versions see each other: "dxflist-folder-", then the folder's device and inode in hex, in
