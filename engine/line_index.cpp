@@ -154,12 +154,12 @@ using IndexFunction = Indexed (*)(const char*, const char*, std::uint32_t*, std:
 ScanPath fastestHere() {
 #ifdef DXFLIST_X86_PATHS
     __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi2"))
-        return ScanPath::Avx512;
-    if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
-        __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt"))
-        return ScanPath::Avx2;
-    return ScanPath::Sse2;
+    return fastestX86Path({.avx2 = __builtin_cpu_supports("avx2") != 0,
+                           .bmi = __builtin_cpu_supports("bmi") != 0,
+                           .bmi2 = __builtin_cpu_supports("bmi2") != 0,
+                           .popcnt = __builtin_cpu_supports("popcnt") != 0,
+                           .avx512bw = __builtin_cpu_supports("avx512bw") != 0,
+                           .avx512vbmi2 = __builtin_cpu_supports("avx512vbmi2") != 0});
 #else
     return ScanPath::Portable;
 #endif
@@ -213,6 +213,14 @@ std::size_t indexChunkLineEnds(const char* from, const char* to, std::uint32_t* 
         window += size;
     }
     return count;
+}
+
+// Each path is compiled for all of its sets (the target attributes above; AVX-512 includes AVX2
+// for the compiler): with one missing, one of its instructions would stop the program, or give
+// another answer (tzcnt without BMI runs as bsf).
+ScanPath fastestX86Path(const X86Features& has) {
+    if (!(has.avx2 && has.bmi && has.bmi2 && has.popcnt)) return ScanPath::Sse2;
+    return has.avx512bw && has.avx512vbmi2 ? ScanPath::Avx512 : ScanPath::Avx2;
 }
 
 ScanPath scanPath() {

@@ -38,6 +38,18 @@ std::size_t indexLineEnds(const char* from, const char* to, std::uint32_t* ends)
 std::size_t indexChunkLineEnds(const char* from, const char* to, std::uint32_t* ends,
                                std::uint32_t offset, std::size_t most);
 
+// The instruction sets of an x86-64 processor that the faster paths use (SSE2 is on them all).
+struct X86Features {
+    bool avx2 = false;
+    bool bmi = false;
+    bool bmi2 = false;
+    bool popcnt = false;
+    bool avx512bw = false;
+    bool avx512vbmi2 = false;
+};
+// The fastest path an x86-64 processor with these sets can run.
+ScanPath fastestX86Path(const X86Features& has);
+
 // The path the run uses: the fastest this processor has, unless a test chose another.
 ScanPath scanPath();
 // The paths this processor can run, Off and Portable always among them.

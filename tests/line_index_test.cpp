@@ -110,5 +110,43 @@ TEST(LineIndexTest, IndexesAChunkWindowByWindowWithinItsRoom) {
     });
 }
 
+// A path is chosen only where the processor has every instruction set its code is compiled
+// for: the processors that have some of them without the rest (AVX-512 without VBMI2 on
+// Skylake-X and Cascade Lake, or a virtual machine that hides a set) take a slower path
+// instead of stopping at an unknown instruction.
+TEST(LineIndexTest, ChoosesAPathOnlyWithAllItsInstructionSets) {
+    const X86Features none;
+    const X86Features haswell{.avx2 = true, .bmi = true, .bmi2 = true, .popcnt = true};
+    X86Features iceLake = haswell;
+    iceLake.avx512bw = iceLake.avx512vbmi2 = true;
+    const auto without = [](X86Features features, bool X86Features::*set) {
+        features.*set = false;
+        return features;
+    };
+    X86Features vbmi2Only = haswell;
+    vbmi2Only.avx512vbmi2 = true;
+    const struct {
+        const char* processor;
+        X86Features features;
+        ScanPath path;
+    } rows[] = {
+        {"none of them", none, ScanPath::Sse2},
+        {"Haswell and later", haswell, ScanPath::Avx2},
+        {"Ice Lake, Zen 4 and later", iceLake, ScanPath::Avx512},
+        {"Skylake-X: AVX-512 without VBMI2", without(iceLake, &X86Features::avx512vbmi2),
+         ScanPath::Avx2},
+        {"VBMI2 without AVX-512BW", vbmi2Only, ScanPath::Avx2},
+        {"AVX-512 without BMI", without(iceLake, &X86Features::bmi), ScanPath::Sse2},
+        {"AVX-512 without BMI2", without(iceLake, &X86Features::bmi2), ScanPath::Sse2},
+        {"AVX-512 without POPCNT", without(iceLake, &X86Features::popcnt), ScanPath::Sse2},
+        {"AVX-512 without AVX2", without(iceLake, &X86Features::avx2), ScanPath::Sse2},
+        {"AVX2 without BMI", without(haswell, &X86Features::bmi), ScanPath::Sse2},
+        {"AVX2 without BMI2", without(haswell, &X86Features::bmi2), ScanPath::Sse2},
+        {"AVX2 without POPCNT", without(haswell, &X86Features::popcnt), ScanPath::Sse2},
+        {"BMI, BMI2 and POPCNT without AVX2", without(haswell, &X86Features::avx2), ScanPath::Sse2},
+    };
+    for (const auto& row : rows) EXPECT_EQ(fastestX86Path(row.features), row.path) << row.processor;
+}
+
 }  // namespace
 }  // namespace dxflist::test
