@@ -386,14 +386,16 @@ TEST(ShortWriteTest, EveryByteArrivesOnce) {
 }
 
 #ifdef __linux__
-// A file moved into another's place brings its name: its failures name it, and the file it
-// replaced is closed.
+// A file moved into another's place brings its name and its count of bytes written: its
+// failures name it, and the file it replaced is closed.
 TEST(OutputFileTest, AFileMovedOverAnotherNamesItselfInItsFailures) {
     TempDir dir;
     const int descriptors = openDescriptors();
     {
         OutputFile file(dir / "first.txt");
+        file.write("12345", 5);
         file = OutputFile("/dev/full", OutputFile::Mode::Keep);
+        EXPECT_EQ(file.written(), 0u);
         EXPECT_EQ(openDescriptors(), descriptors + 1);
         try {
             file.write("x", 1);
