@@ -1,7 +1,12 @@
 #include "engine/line_index.h"
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <random>
+#include <set>
+#include <sstream>
+#include <string>
 
 #include "scan_paths.h"
 
@@ -145,6 +150,28 @@ TEST(LineIndexTest, ChoosesAPathOnlyWithAllItsInstructionSets) {
     };
     for (const auto& row : rows) EXPECT_EQ(fastestX86Path(row.features), row.path) << row.processor;
 }
+
+#if defined(__linux__) && (defined(__x86_64__) || defined(__i386__))
+// The run takes the path that the processor's sets as the system reports them allow: each set is
+// asked for under its own name.
+TEST(LineIndexTest, TheRunTakesTheFastestPathTheSystemReports) {
+    std::ifstream cpuinfo("/proc/cpuinfo");
+    std::string line;
+    while (std::getline(cpuinfo, line) && !line.starts_with("flags")) {
+    }
+    ASSERT_TRUE(line.starts_with("flags")) << "no flags line in /proc/cpuinfo";
+    std::istringstream words(line.substr(line.find(':') + 1));
+    const std::set<std::string> flags{std::istream_iterator<std::string>(words), {}};
+    const auto has = [&flags](const char* flag) { return flags.contains(flag); };
+    const X86Features reported{.avx2 = has("avx2"),
+                               .bmi = has("bmi1"),
+                               .bmi2 = has("bmi2"),
+                               .popcnt = has("popcnt"),
+                               .avx512bw = has("avx512bw"),
+                               .avx512vbmi2 = has("avx512_vbmi2")};
+    EXPECT_EQ(scanPathsHere().back(), fastestX86Path(reported));
+}
+#endif
 
 }  // namespace
 }  // namespace dxflist::test
