@@ -105,6 +105,24 @@ TEST(PairLaneTest, ListsShortPairsAfterALongLineCarriedOver) {
     }
 }
 
+// Entity names longer than the room the lane keeps for a pair, over more listing than the
+// writer's four buffers hold, so that some name lies across the end of each: they go through the
+// writer, never past the buffer being filled into the next one, which may still be writing.
+TEST(PairLaneTest, ListsLongEntityNamesAcrossBufferEnds) {
+    std::string dxf = crlf({"  0", "SECTION", "  2", "ENTITIES"});
+    std::size_t names = 0;
+    for (std::size_t length : {63, 64, 65, 200, 1000, 3001}) {
+        for (int i = 0; i < 1200; ++i, ++names) {
+            std::string name(length, 'N');
+            name.replace(0, 6, std::to_string(100000 + names));
+            dxf += crlf({"  0", name, "  8", "0", " 10", "1.5"});
+        }
+    }
+    dxf += crlf({"  0", "ENDSEC", "  0", "EOF"});
+    ASSERT_GT(dxf.size(), 5 * ByteWriter::kDefaultBuffer);
+    expectSameOnEveryPath(dxf);
+}
+
 // A stop in the middle of the run (Exit) keeps the same whole lines, wherever it comes.
 TEST(PairLaneTest, StopsWhereThePlainReaderStops) {
     std::mt19937 random(5);
