@@ -1,5 +1,10 @@
 #include "engine/line_reader.h"
+#include "engine/read_ahead.h"
 
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <memory>
 #include <random>
 
 #include "listing_check.h"
@@ -83,6 +88,34 @@ TEST(LineReaderTest, AgreesWithTheLineRules) {
             EXPECT_TRUE(!inPairs || inOneGo > 0);
         }
     }
+}
+
+// A reader dropped while its reads ahead still wait for the I/O thread (a run stopped by Exit or
+// by a failure) waits for them: they read into its buffers and call its hook. The I/O thread is
+// held back until the check, so a reader that does not wait is gone before it; one that waits
+// can never be, on any machine, which the bounded wait only asks.
+TEST(ReadAheadTest, ADroppedReaderWaitsForItsReadsAhead) {
+    constexpr std::size_t kChunk = 4096;
+    TempDir dir;
+    writeFile(dir / "in.dxf", std::string(5 * kChunk, 'x'));
+    InputFile file(dir / "in.dxf");
+    const std::shared_ptr<IoThread> io = IoThread::shared();
+    std::promise<void> release;
+    const IoThread::Ticket held = io->post([gate = release.get_future().share()] { gate.wait(); });
+    std::atomic<int> chunksRead = 0;
+    auto reader = std::make_unique<ReadAhead>(file, kChunk, 0, kChunk, 3,
+                                              [&chunksRead](char*, std::size_t got) {
+                                                  ++chunksRead;
+                                                  return got;
+                                              });
+    ASSERT_EQ(reader->next().size, kChunk);  // read here; the next two are read ahead
+    auto dropped = std::async(std::launch::async, [&reader] { reader.reset(); });
+    EXPECT_EQ(dropped.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout)
+        << "the reader was gone while its reads ahead still waited";
+    release.set_value();
+    dropped.get();
+    io->wait(held);
+    EXPECT_EQ(chunksRead, 3);
 }
 
 }  // namespace
