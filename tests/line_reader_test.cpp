@@ -92,8 +92,8 @@ TEST(LineReaderTest, AgreesWithTheLineRules) {
 
 // A reader dropped while its reads ahead still wait for the I/O thread (a run stopped by Exit or
 // by a failure) waits for them: they read into its buffers and call its hook. The I/O thread is
-// held back until the check, so a reader that does not wait is gone before it; one that waits
-// can never be, on any machine, which the bounded wait only asks.
+// held back until the check: a reader that does not wait is gone at once, one that waits cannot
+// be gone before the release, so the bounded wait cannot fail on a slow machine.
 TEST(ReadAheadTest, ADroppedReaderWaitsForItsReadsAhead) {
     constexpr std::size_t kChunk = 4096;
     TempDir dir;
