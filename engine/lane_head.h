@@ -46,8 +46,8 @@ class LaneHead {
     // The number of the next pair's code line: two more. The usual step changes the last digit,
     // nine in ten of the rest the last two. Both are made on the whole block that the next line
     // copies: the next line's 16-byte load of a block whose digit was stored as one byte cannot
-    // take it from the store and waits for the store to reach the cache (on AMD Zen 4, 30% of
-    // the binary lane's time).
+    // take it from the store and waits for the store to reach the cache (on an AMD EPYC, a
+    // tenth of a binary drawing's run).
     void advance() {
         if (head_[line_format::kMostDigits - 1] < '8')
             step(plusTwo_);
