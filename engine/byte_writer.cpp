@@ -34,7 +34,7 @@ ByteWriter::~ByteWriter() {
     } catch (...) {
         // The failure that dropped this writer is the one the user needs to hear about.
     }
-    if (file_.written() != wholeLines_) file_.cutBackTo(wholeLines_);
+    if (file_.written() != keptLines()) file_.cutBackTo(keptLines());
 }
 
 // Hands the buffer's whole lines to the I/O thread and goes on in the next buffer, once that
@@ -58,6 +58,7 @@ void ByteWriter::flush() {
     full.deferred.erase(moved, full.deferred.end());
     // The buffers change places only once the write is queued: if it cannot be, this buffer
     // still holds the lines that a failure keeps.
+    full.written = false;
     full.ticket = io_->post([this, &full] {
         // Where the buffer goes is known only here: its deferred doubles make it shorter.
         full.from = file_.written();
@@ -65,6 +66,7 @@ void ByteWriter::flush() {
         try {
             formatDeferred(full.data, full.size, full.lineEnd, full.deferred);
             file_.write(full.data, full.size);
+            full.written = true;
         } catch (...) {
             failed_ = true;
             throw;
@@ -88,12 +90,12 @@ void ByteWriter::finishWrite(Slot& slot) {
     try {
         io_->wait(slot.ticket);
     } catch (...) {
-        keepWholeLines(slot.data, slot.lineEnd,
-                       static_cast<std::size_t>(file_.written() - slot.from), slot.from);
+        keepWholeLines(slot.data, slot.lineEnd, slot.from);
         used_ = lineEnd_ = 0;
         throw;
     }
-    if (slot.lineEnd > 0 && !failed_) wholeLines_ = slot.from + slot.lineEnd;
+    // A later write may have failed already; this one's lines are in the file all the same.
+    if (slot.lineEnd > 0 && slot.written) wholeLines_ = slot.from + slot.lineEnd;
 }
 
 // Waits for every write, oldest first; throws the first failure once all are done.
@@ -117,8 +119,7 @@ void ByteWriter::writeNow() {
         formatDeferred(buffer_, used_, lineEnd_, *deferred_);
         file_.write(buffer_, used_);
     } catch (...) {
-        keepWholeLines(buffer_, lineEnd_, static_cast<std::size_t>(file_.written() - before),
-                       before);
+        keepWholeLines(buffer_, lineEnd_, before);
         used_ = lineEnd_ = 0;
         throw;
     }
@@ -165,17 +166,20 @@ void ByteWriter::formatDeferred(char* data, std::size_t& size, std::size_t& line
     deferred.clear();
 }
 
-// After a failed write: of the bytes that reached the file, keep the whole lines. Written text
-// has no CR but in its line ends, so CR LF marks them.
-void ByteWriter::keepWholeLines(const char* written, std::size_t lineEnd, std::size_t reached,
-                                std::uint64_t before) {
+// After a failed write of `written`, begun at file offset `before`: of the bytes that reached
+// the file, keep the whole lines. Written text has no CR but in its line ends, so CR LF marks
+// them. A failed copy of what was written while the file was being emptied leaves the file
+// shorter than the lines written before (OutputFile::truncate()).
+void ByteWriter::keepWholeLines(const char* written, std::size_t lineEnd, std::uint64_t before) {
+    const std::uint64_t end = file_.written();
+    const auto reached = static_cast<std::size_t>(end > before ? end - before : 0);
     for (std::size_t i = std::min(reached, lineEnd); i >= 2; --i) {
         if (written[i - 2] == '\r' && written[i - 1] == '\n') {
             wholeLines_ = before + i;
             break;
         }
     }
-    file_.cutBackTo(wholeLines_);
+    file_.cutBackTo(keptLines());
 }
 
 void ByteWriter::putSlow(std::string_view bytes) {
@@ -197,7 +201,7 @@ void ByteWriter::dropPartialLine() {
         return;
     }
     finishWrites();
-    if (!file_.cutBackTo(wholeLines_))
+    if (!file_.cutBackTo(keptLines()))
         throwFileFailure("ファイルに書き込めません。", path(), "書きかけの行を取り消せません。");
     used_ = 0;
     flushedMidLine_ = false;

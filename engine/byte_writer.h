@@ -90,6 +90,7 @@ class ByteWriter {
     struct Slot {
         char* data = nullptr;  // within block_
         bool writing = false;
+        bool written = false;  // its write was made, whole
         IoThread::Ticket ticket = 0;
         std::uint64_t from = 0;               // the file offset it is written at
         std::size_t size = 0;                 // bytes written
@@ -103,8 +104,9 @@ class ByteWriter {
     void writeNow();
     static void formatDeferred(char* data, std::size_t& size, std::size_t& lineEnd,
                                std::vector<std::uint32_t>& deferred);
-    void keepWholeLines(const char* written, std::size_t lineEnd, std::size_t reached,
-                        std::uint64_t before);
+    void keepWholeLines(const char* written, std::size_t lineEnd, std::uint64_t before);
+    // The whole lines the file is to keep: those written, as far as they reached the file.
+    std::uint64_t keptLines() const { return std::min(wholeLines_, file_.written()); }
 
     OutputFile file_;
     BufferBlock block_;

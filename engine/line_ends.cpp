@@ -136,7 +136,9 @@ std::optional<OutputFile> openInPlace(const std::filesystem::path& copy,
 // Returns whether the copy is empty now.
 bool emptyCopy(const std::filesystem::path& copy) noexcept {
     try {
-        OutputFile::openToRewrite(copy).truncate();
+        OutputFile file = OutputFile::openToRewrite(copy);
+        file.truncate();
+        file.close();  // the emptying may go on behind truncate(); close() reports its end
         return true;
     } catch (...) {
         return false;

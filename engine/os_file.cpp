@@ -65,7 +65,10 @@ const FileLayerPaths& fileLayerPaths() {
 }
 
 OutputFile::OutputFile(OutputFile&& other) noexcept
-    : path_(std::move(other.path_)), handle_(other.handle_), written_(other.written_) {
+    : path_(std::move(other.path_)),
+      handle_(other.handle_),
+      written_(other.written_),
+      spool_(std::move(other.spool_)) {
     other.handle_ = -1;
 }
 
@@ -74,6 +77,7 @@ OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
     path_ = std::move(other.path_);
     handle_ = other.handle_;
     written_ = other.written_;
+    spool_ = std::move(other.spool_);
     other.handle_ = -1;
     return *this;
 }

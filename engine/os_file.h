@@ -65,7 +65,10 @@ class OutputFile {
     // Takes an exclusive lock that the same call on the same file, from any process, sees;
     // false when someone else holds it. Where the system cannot lock this file, true.
     bool tryLock();
-    // Empties a regular file (devices and pipes have nothing to empty).
+    // Empties a regular file (devices and pipes have nothing to empty). On Linux a large one is
+    // emptied on a thread of its own, which on some disks takes as long as writing it anew: what
+    // is written meanwhile waits in an unnamed file beside it and is copied in once it is empty,
+    // before anything else is done with the file.
     void truncate();
 
     // Writes all bytes or throws; written() then tells how many reached the file.
@@ -80,10 +83,18 @@ class OutputFile {
     friend class ReplacementFile;
     OutputFile(const std::filesystem::path& path, std::intptr_t handle)
         : path_(path), handle_(handle) {}
+    struct Spool;  // what is written while the file is being emptied
+    struct SpoolEnd {
+        void operator()(Spool* spool) const;
+    };
+    // Waits for the emptying and copies the spooled bytes in; throws if either failed, keeping
+    // the file's whole lines that the copy brought.
+    void settle();
 
     std::filesystem::path path_;
     std::intptr_t handle_ = -1;
     std::uint64_t written_ = 0;
+    std::unique_ptr<Spool, SpoolEnd> spool_;
 };
 
 // A new file that takes the place of `target` only once it is complete. Until then it has no
@@ -160,6 +171,10 @@ struct FileLayerPaths {
     bool folderClaims = true;    // FolderLock takes the claims the system allows
     std::size_t writeLimit = 0;  // at most this many bytes per system write, 0: no limit, as a
                                  // signal or a full disk cuts writes short (POSIX)
+    // Files at least this large are emptied on a thread of their own (Linux; see truncate()).
+    std::uint64_t emptyBehindFrom = std::uint64_t{4} << 20;
+    bool spoolToTheEnd = false;  // the spool takes every write until the file is closed or cut
+                                 // back, as when emptying outlasts the run
 };
 // The paths later runs take; for tests.
 void useFileLayerPaths(const FileLayerPaths& paths);

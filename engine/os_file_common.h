@@ -2,9 +2,31 @@
 // What the POSIX and Windows halves of the file layer share: the messages, the numbered names
 // and the exact positioned read. Only the file layer includes this.
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <thread>
+#include <vector>
+
+#include "engine/os_file.h"
+
+namespace dxflist {
+
+// What is written to an OutputFile while its old content is emptied on a thread of its own: the
+// bytes wait in an unnamed file beside it, at the offsets they will have in the file (made on
+// Linux only).
+struct OutputFile::Spool {
+    std::intptr_t handle = -1;  // the unnamed file
+    std::thread emptying;
+    std::atomic<bool> emptied = false;
+    unsigned long error = 0;  // why the emptying failed
+    // Where the spooled writes that ended with a line end end: a copy cut short keeps the file
+    // up to the last of these that it reached.
+    std::vector<std::uint64_t> lineEnds;
+};
+
+}  // namespace dxflist
 
 namespace dxflist::os {
 

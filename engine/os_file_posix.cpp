@@ -13,8 +13,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
+#include <new>
 #include <string>
 #include <system_error>
+#include <thread>
+#include <vector>
 
 #include "engine/failure.h"
 #include "engine/os_file.h"
@@ -115,15 +119,139 @@ bool OutputFile::tryLock() {
     return errno != EWOULDBLOCK;
 }
 
+namespace {
+// An unnamed file in the folder of `path` for the bytes written while it is emptied: in the same
+// file system, the copy is made there without passing through the program. -1 where there is
+// none (not Linux, or a file system without unnamed files).
+int unnamedFileBeside(const std::filesystem::path& path) {
+#ifdef O_TMPFILE
+    if (!fileLayerPaths().unnamedFiles) return -1;
+    const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
+    return ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+#else
+    (void)path;
+    return -1;
+#endif
+}
+}  // namespace
+
+// Emptying a file frees its blocks, and on a file system that tells the disk of each freed block
+// (ext4 mounted with `discard`), the call waits for the disk: 42-50 ms for the 109 MiB listing
+// of a 100 MB drawing on a VM whose whole listing is written in 25. Nothing else is done with
+// the file until settle(), which every write, cut and close calls first.
 void OutputFile::truncate() {
     struct stat info {};
     if (::fstat(asFd(handle_), &info) != 0 || !S_ISREG(info.st_mode)) return;
+    if (static_cast<std::uint64_t>(info.st_size) >= fileLayerPaths().emptyBehindFrom) {
+        const int unnamed = unnamedFileBeside(path_);
+        if (unnamed >= 0) {
+            std::unique_ptr<Spool, SpoolEnd> spool(new Spool);
+            spool->handle = unnamed;
+            try {
+                spool->emptying = std::thread([fd = asFd(handle_), &state = *spool] {
+                    if (::ftruncate(fd, 0) != 0) state.error = static_cast<unsigned long>(errno);
+                    forgoWriteOutAtClose(fd);
+                    state.emptied.store(true, std::memory_order_release);
+                });
+                spool_ = std::move(spool);
+                return;
+            } catch (const std::system_error&) {
+                // No thread to be had: the file is emptied here.
+            }
+        }
+    }
     if (::ftruncate(asFd(handle_), 0) != 0)
         throwFileFailure(os::kCreateFailed, path_, static_cast<unsigned long>(errno));
     forgoWriteOutAtClose(asFd(handle_));
 }
 
+void OutputFile::SpoolEnd::operator()(Spool* spool) const {
+    if (spool->emptying.joinable()) spool->emptying.join();
+    if (spool->handle != -1) ::close(asFd(spool->handle));
+    delete spool;
+}
+
+namespace {
+// Copies `size` bytes from the start of `from` to the start of `to`, in the kernel where it can;
+// returns how many arrived, and sets `error` when that is not all.
+std::uint64_t copyFromStart(int from, int to, std::uint64_t size, int& error) {
+    std::uint64_t done = 0;
+#ifdef __linux__
+    while (done < size) {
+        auto in = static_cast<off_t>(done);
+        auto out = static_cast<off_t>(done);
+        const ssize_t n = ::copy_file_range(from, &in, to, &out, size - done, 0);
+        if (n > 0) {
+            done += static_cast<std::uint64_t>(n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else if (n < 0 &&
+                   (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
+            break;  // not between these two files: through a buffer below
+        } else {
+            error = n == 0 ? EIO : errno;
+            return done;
+        }
+    }
+#endif
+    constexpr std::size_t kBuffer = std::size_t{1} << 18;
+    const std::unique_ptr<char[]> buffer(done < size ? new (std::nothrow) char[kBuffer] : nullptr);
+    if (done < size && !buffer) error = ENOMEM;
+    while (buffer && done < size) {
+        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(kBuffer, size - done));
+        const ssize_t got = ::pread(from, buffer.get(), want, static_cast<off_t>(done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            error = got == 0 ? EIO : errno;
+            return done;
+        }
+        std::size_t put = 0;
+        while (put < static_cast<std::size_t>(got)) {
+            const ssize_t n = ::pwrite(to, buffer.get() + put, static_cast<std::size_t>(got) - put,
+                                       static_cast<off_t>(done + put));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                error = n == 0 ? EIO : errno;
+                return done + put;
+            }
+            put += static_cast<std::size_t>(n);
+        }
+        done += put;
+    }
+    return done;
+}
+}  // namespace
+
+void OutputFile::settle() {
+    if (!spool_) return;
+    const std::unique_ptr<Spool, SpoolEnd> spool = std::move(spool_);
+    spool->emptying.join();
+    const int fd = asFd(handle_);
+    if (spool->error != 0) {
+        written_ = 0;  // nothing written reached the file
+        throwFileFailure(os::kCreateFailed, path_, spool->error);
+    }
+    int error = 0;
+    const std::uint64_t arrived = copyFromStart(asFd(spool->handle), fd, written_, error);
+    if (error == 0 && ::lseek(fd, static_cast<off_t>(written_), SEEK_SET) >= 0) return;
+    if (error == 0) error = errno;
+    // The file keeps the whole lines that arrived.
+    std::uint64_t kept = 0;
+    for (const std::uint64_t end : spool->lineEnds)
+        if (end <= arrived) kept = end;
+    written_ = ::ftruncate(fd, static_cast<off_t>(kept)) == 0 &&
+                       ::lseek(fd, static_cast<off_t>(kept), SEEK_SET) >= 0
+                   ? kept
+                   : arrived;
+    throwFileFailure(os::kWriteFailed, path_, static_cast<unsigned long>(error));
+}
+
 OutputFile::~OutputFile() {
+    try {
+        settle();
+    } catch (...) {
+        // Closing without reporting, as always; the file keeps its whole lines.
+    }
     if (handle_ != -1) ::close(asFd(handle_));
 }
 
@@ -149,10 +277,32 @@ void writeAll(int fd, const char* data, std::size_t size, bool positioned, std::
 }  // namespace
 
 void OutputFile::write(const char* data, std::size_t size) {
+    if (spool_ &&
+        (fileLayerPaths().spoolToTheEnd || !spool_->emptied.load(std::memory_order_acquire))) {
+        const std::uint64_t before = written_;
+        try {
+            writeAll(asFd(spool_->handle), data, size, true, written_, path_, os::kWriteFailed);
+            if (size >= 2 && data[size - 2] == '\r' && data[size - 1] == '\n')
+                spool_->lineEnds.push_back(written_);
+            return;
+        } catch (const FileFailure&) {
+            // The old content may still hold the blocks the spool needs: the rest waits for the
+            // emptying and goes to the file itself.
+            const auto spooled = static_cast<std::size_t>(written_ - before);
+            data += spooled;
+            size -= spooled;
+        }
+    }
+    settle();
     writeAll(asFd(handle_), data, size, false, written_, path_, os::kWriteFailed);
 }
 
 bool OutputFile::cutBackTo(std::uint64_t size) noexcept {
+    try {
+        settle();
+    } catch (...) {
+        return false;
+    }
     if (::ftruncate(asFd(handle_), static_cast<off_t>(size)) != 0 ||
         ::lseek(asFd(handle_), static_cast<off_t>(size), SEEK_SET) < 0)
         return false;
@@ -161,6 +311,7 @@ bool OutputFile::cutBackTo(std::uint64_t size) noexcept {
 }
 
 void OutputFile::close() {
+    settle();
     const int fd = asFd(handle_);
     handle_ = -1;
     if (::close(fd) != 0 && errno != EINTR)

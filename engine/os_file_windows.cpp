@@ -130,6 +130,11 @@ OutputFile::~OutputFile() {
     if (handle_ != -1) CloseHandle(asHandle(handle_));
 }
 
+// Windows empties a file in place at once; no spool is ever made here.
+void OutputFile::SpoolEnd::operator()(Spool* spool) const {
+    delete spool;
+}
+
 void OutputFile::write(const char* data, std::size_t size) {
     while (size > 0) {
         const DWORD want = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);

@@ -20,8 +20,10 @@ std::vector<std::filesystem::path> cases() {
 class ListingTest : public ::testing::TestWithParam<std::filesystem::path> {};
 
 // An earlier copy is always there to be replaced; the user is told of a new copy before the
-// listing is begun; no temporary file is left.
-void listsAsExpected(const std::filesystem::path& param) {
+// listing is begun; no temporary file is left. Over an earlier listing, longer than the new one,
+// that is emptied on a thread of its own while the new one waits in an unnamed file, the listing
+// is the same.
+void listsAsExpected(const std::filesystem::path& param, bool overOldListing) {
     const std::filesystem::path golden = param.parent_path() / param.stem();
     const bool asCopy = golden.filename().string().starts_with("unix_dxf_");
     const std::string dxf = readFile(param);
@@ -31,9 +33,19 @@ void listsAsExpected(const std::filesystem::path& param) {
     const std::filesystem::path chosen = dir / (asCopy ? "unix.dxf" : "in.dxf");
     test::writeFile(dir / "unix.dxf", "earlier copy");
     test::writeFile(chosen, dxf);
+    std::string oldListing;
+    if (overOldListing) {
+        for (int i = 0; i < 5000; ++i)
+            oldListing += "old listing line " + std::to_string(i) + "\r\n";
+        test::writeFile(dir / "output.txt", oldListing);
+    }
+    const test::FileLayerAs paths(
+        {.emptyBehindFrom = overOldListing ? 1u : UINT64_MAX, .spoolToTheEnd = overOldListing});
     test::FakeHost host;
     bool listingAtBox = false;
-    host.onBox = [&] { listingAtBox = exists(dir / "output.txt"); };
+    host.onBox = [&] {
+        listingAtBox = exists(dir / "output.txt") && readFile(dir / "output.txt") != oldListing;
+    };
 #ifdef __linux__
     // Every file the run opened is closed again: a window lists file after file.
     const auto openFiles = [] {
@@ -62,7 +74,9 @@ void listsAsExpected(const std::filesystem::path& param) {
 }
 
 TEST_P(ListingTest, ListsAsExpected) {
-    forEachScanPath([](ScanPath) { listsAsExpected(GetParam()); });
+    forEachScanPath([](ScanPath) {
+        for (const bool overOldListing : {false, true}) listsAsExpected(GetParam(), overOldListing);
+    });
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ListingTest, ::testing::ValuesIn(cases()),
