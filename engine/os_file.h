@@ -175,6 +175,8 @@ struct FileLayerPaths {
     std::uint64_t emptyBehindFrom = std::uint64_t{4} << 20;
     bool spoolToTheEnd = false;  // the spool takes every write until the file is closed or cut
                                  // back, as when emptying outlasts the run
+    bool copyInKernel = true;    // the spool copied in by the system (Linux's copy_file_range),
+                                 // not through a buffer
 };
 // The paths later runs take; for tests.
 void useFileLayerPaths(const FileLayerPaths& paths);

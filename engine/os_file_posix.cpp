@@ -177,7 +177,7 @@ namespace {
 std::uint64_t copyFromStart(int from, int to, std::uint64_t size, int& error) {
     std::uint64_t done = 0;
 #ifdef __linux__
-    while (done < size) {
+    while (done < size && fileLayerPaths().copyInKernel) {
         auto in = static_cast<off_t>(done);
         auto out = static_cast<off_t>(done);
         const ssize_t n = ::copy_file_range(from, &in, to, &out, size - done, 0);

@@ -20,14 +20,21 @@ namespace {
 // The ways a writer's file is opened: new, or over a longer old file that is emptied first, at
 // once, or on a thread of its own with what is written meanwhile spooled until it is empty, or
 // to the end (as when emptying it outlasts the run).
-enum class Over { Nothing, OldEmptiedAtOnce, OldEmptiedBehind, OldSpooledToTheEnd };
+// The spool is copied in by the system where it can, through a buffer elsewhere.
+enum class Over {
+    Nothing,
+    OldEmptiedAtOnce,
+    OldEmptiedBehind,
+    OldSpooledToTheEnd,
+    OldSpooledThroughABuffer
+};
 constexpr Over kEveryWay[] = {Over::Nothing, Over::OldEmptiedAtOnce, Over::OldEmptiedBehind,
-                              Over::OldSpooledToTheEnd};
+                              Over::OldSpooledToTheEnd, Over::OldSpooledThroughABuffer};
 
 const char* nameOf(Over way) {
-    constexpr const char* kNames[] = {"new", "over an old file emptied at once",
-                                      "over an old file emptied behind",
-                                      "over an old file spooled to the end"};
+    constexpr const char* kNames[] = {
+        "new", "over an old file emptied at once", "over an old file emptied behind",
+        "over an old file spooled to the end", "over an old file spooled, copied by the program"};
     return kNames[static_cast<int>(way)];
 }
 
@@ -35,7 +42,8 @@ const char* nameOf(Over way) {
 FileLayerPaths layerFor(Over way) {
     FileLayerPaths paths;
     paths.emptyBehindFrom = way == Over::OldEmptiedAtOnce ? UINT64_MAX : 1;
-    paths.spoolToTheEnd = way == Over::OldSpooledToTheEnd;
+    paths.spoolToTheEnd = way == Over::OldSpooledToTheEnd || way == Over::OldSpooledThroughABuffer;
+    paths.copyInKernel = way != Over::OldSpooledThroughABuffer;
     return paths;
 }
 
@@ -261,28 +269,50 @@ std::uintmax_t spooledAtLeast(const TempDir& dir, std::uintmax_t bytes) {
 // The same when the copy fails after the writer's buffers were spooled: the file keeps whole
 // lines only, none that the copy did not bring, and nothing past them.
 TEST(ByteWriterTest, ACopyCutShortKeepsWholeLinesOnly) {
-    std::string all;
-    TempDir dir;
-    const FileLayerAs paths(layerFor(Over::OldSpooledToTheEnd));
-    constexpr std::size_t kLimit = 30000;
-    const std::string message = failureOf([&] {
-        ByteWriter out(openOver(dir / "out.txt", Over::OldSpooledToTheEnd), 4096);
-        for (int i = 0; all.size() < 40000; ++i) {
-            const std::string line(static_cast<std::size_t>(i * 37 % 90), 'a' + i % 26);
-            out.put(line);
-            out.endLine();
-            all += line + "\r\n";
+    for (const Over way : {Over::OldSpooledToTheEnd, Over::OldSpooledThroughABuffer}) {
+        std::string all;
+        TempDir dir;
+        const FileLayerAs paths(layerFor(way));
+        constexpr std::size_t kLimit = 30000;
+        const std::string message = failureOf([&] {
+            ByteWriter out(openOver(dir / "out.txt", way), 4096);
+            for (int i = 0; all.size() < 40000; ++i) {
+                const std::string line(static_cast<std::size_t>(i * 37 % 90), 'a' + i % 26);
+                out.put(line);
+                out.endLine();
+                all += line + "\r\n";
+            }
+            ASSERT_GE(spooledAtLeast(dir, 36000), 36000u);
+            const FileSizeLimit full(kLimit);
+            out.finish();
+        });
+        EXPECT_NE(message.find("out.txt"), std::string::npos) << message;
+        const std::string kept = readFile(dir / "out.txt");
+        EXPECT_TRUE(all.starts_with(kept))
+            << kept.size() << " bytes, not all written, " << nameOf(way);
+        EXPECT_TRUE(kept.ends_with("\r\n")) << nameOf(way);
+        EXPECT_LE(kept.size(), kLimit) << nameOf(way);
+        EXPECT_GT(kept.size(), kLimit - 4096 - 92) << nameOf(way);
+    }
+}
+
+// Spooled bytes arrive once each and in order, in any number of the copy's own steps.
+TEST(OutputFileTest, SpooledBytesArriveOnceEach) {
+    std::string bytes;
+    for (int i = 0; bytes.size() < 700000; ++i) bytes += std::to_string(i) + "\r\n";
+    for (const std::size_t size : {std::size_t{1}, std::size_t{262143}, std::size_t{262145},
+                                   std::size_t{524288}, bytes.size()}) {
+        for (const Over way : {Over::OldSpooledToTheEnd, Over::OldSpooledThroughABuffer}) {
+            TempDir dir;
+            const FileLayerAs paths(layerFor(way));
+            OutputFile file = openOver(dir / "out.txt", way);
+            for (std::size_t at = 0; at < size; at += 10007)
+                file.write(bytes.data() + at, std::min<std::size_t>(10007, size - at));
+            file.close();
+            EXPECT_TRUE(readFile(dir / "out.txt") == bytes.substr(0, size))
+                << size << " bytes, " << nameOf(way);
         }
-        ASSERT_GE(spooledAtLeast(dir, 36000), 36000u);
-        const FileSizeLimit full(kLimit);
-        out.finish();
-    });
-    EXPECT_NE(message.find("out.txt"), std::string::npos) << message;
-    const std::string kept = readFile(dir / "out.txt");
-    EXPECT_TRUE(all.starts_with(kept)) << kept.size() << " bytes, not all of them written";
-    EXPECT_TRUE(kept.ends_with("\r\n"));
-    EXPECT_LE(kept.size(), kLimit);
-    EXPECT_GT(kept.size(), kLimit - 4096 - 92);
+    }
 }
 
 // When copying the spooled bytes in fails half-way, the file keeps what the copy brought up to
@@ -291,22 +321,24 @@ TEST(OutputFileTest, ACopyCutShortKeepsTheSpooledWholeLines) {
     const std::string line = std::string(98, 'x') + "\r\n";
     std::string tenLines;
     for (int i = 0; i < 10; ++i) tenLines += line;
-    TempDir dir;
-    const FileLayerAs paths(layerFor(Over::OldSpooledToTheEnd));
-    OutputFile file = openOver(dir / "out.txt", Over::OldSpooledToTheEnd);
-    for (int i = 0; i < 10; ++i) file.write(tenLines.data(), tenLines.size());  // to 10,000
-    file.write(tenLines.data(), 550);  // to 10,550, in the middle of a line
-    file.write(tenLines.data() + 550, 450);
-    ASSERT_EQ(file.written(), 11000u);
-    const std::string message = [&] {
-        const FileSizeLimit full(10800);
-        return failureOf([&] { file.close(); });
-    }();
-    EXPECT_NE(message.find("out.txt"), std::string::npos) << message;
-    EXPECT_EQ(file.written(), 10000u);
-    std::string expected;
-    for (int i = 0; i < 10; ++i) expected += tenLines;
-    EXPECT_EQ(readFile(dir / "out.txt"), expected);
+    for (const Over way : {Over::OldSpooledToTheEnd, Over::OldSpooledThroughABuffer}) {
+        TempDir dir;
+        const FileLayerAs paths(layerFor(way));
+        OutputFile file = openOver(dir / "out.txt", way);
+        for (int i = 0; i < 10; ++i) file.write(tenLines.data(), tenLines.size());  // to 10,000
+        file.write(tenLines.data(), 550);  // to 10,550, in the middle of a line
+        file.write(tenLines.data() + 550, 450);
+        ASSERT_EQ(file.written(), 11000u);
+        const std::string message = [&] {
+            const FileSizeLimit full(10800);
+            return failureOf([&] { file.close(); });
+        }();
+        EXPECT_NE(message.find("out.txt"), std::string::npos) << message;
+        EXPECT_EQ(file.written(), 10000u) << nameOf(way);
+        std::string expected;
+        for (int i = 0; i < 10; ++i) expected += tenLines;
+        EXPECT_EQ(readFile(dir / "out.txt"), expected) << nameOf(way);
+    }
 }
 #endif
 
