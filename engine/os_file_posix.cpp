@@ -120,16 +120,38 @@ bool OutputFile::tryLock() {
 }
 
 namespace {
-// An unnamed file in the folder of `path` for the bytes written while it is emptied: in the same
-// file system, the copy is made there without passing through the program. -1 where there is
-// none (not Linux, or a file system without unnamed files).
-int unnamedFileBeside(const std::filesystem::path& path) {
+// Writes every byte, going on after a short write or a signal: at the file's position, or at
+// `end` where `positioned`; `end` counts the bytes written either way, also when it throws.
+void writeAll(int fd, const char* data, std::size_t size, bool positioned, std::uint64_t& end,
+              const std::filesystem::path& path, const char* failed) {
+    const std::size_t limit = fileLayerPaths().writeLimit;
+    while (size > 0) {
+        const std::size_t want = limit != 0 && limit < size ? limit : size;
+        const ssize_t done = positioned ? ::pwrite(fd, data, want, static_cast<off_t>(end))
+                                        : ::write(fd, data, want);
+        if (done < 0) {
+            if (errno == EINTR) continue;
+            throwFileFailure(failed, path, static_cast<unsigned long>(errno));
+        }
+        end += static_cast<std::uint64_t>(done);
+        data += done;
+        size -= static_cast<std::size_t>(done);
+    }
+}
+}  // namespace
+
+namespace {
+// A new unnamed file, read and write, in the folder of `path`: in the same file system as the
+// file it stands in for. -1 where there is none (not Linux, or a file system without unnamed
+// files).
+int unnamedFileBeside(const std::filesystem::path& path, mode_t mode) {
 #ifdef O_TMPFILE
     if (!fileLayerPaths().unnamedFiles) return -1;
     const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
-    return ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    return ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, mode);
 #else
     (void)path;
+    (void)mode;
     return -1;
 #endif
 }
@@ -143,7 +165,8 @@ void OutputFile::truncate() {
     struct stat info {};
     if (::fstat(asFd(handle_), &info) != 0 || !S_ISREG(info.st_mode)) return;
     if (static_cast<std::uint64_t>(info.st_size) >= fileLayerPaths().emptyBehindFrom) {
-        const int unnamed = unnamedFileBeside(path_);
+        // In the same file system, the copy is made there without passing through the program.
+        const int unnamed = unnamedFileBeside(path_, 0600);
         if (unnamed >= 0) {
             std::unique_ptr<Spool, SpoolEnd> spool(new Spool);
             spool->handle = unnamed;
@@ -172,10 +195,11 @@ void OutputFile::SpoolEnd::operator()(Spool* spool) const {
 }
 
 namespace {
-// Copies `size` bytes from the start of `from` to the start of `to`, in the kernel where it can;
-// returns how many arrived, and sets `error` when that is not all.
-std::uint64_t copyFromStart(int from, int to, std::uint64_t size, int& error) {
-    std::uint64_t done = 0;
+// Copies `size` bytes from the start of the unnamed file `from` to the start of `to`, the file at
+// `path`, in the kernel where it can; `done` counts the bytes that arrived, also when it throws.
+void copyFromStart(int from, int to, std::uint64_t size, std::uint64_t& done,
+                   const std::filesystem::path& path) {
+    done = 0;
 #ifdef __linux__
     while (done < size && fileLayerPaths().copyInKernel) {
         auto in = static_cast<off_t>(done);
@@ -189,36 +213,22 @@ std::uint64_t copyFromStart(int from, int to, std::uint64_t size, int& error) {
                    (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
             break;  // not between these two files: through a buffer below
         } else {
-            error = n == 0 ? EIO : errno;
-            return done;
+            throwFileFailure(os::kWriteFailed, path,
+                             n == 0 ? EIO : static_cast<unsigned long>(errno));
         }
     }
 #endif
+    if (done == size) return;
     constexpr std::size_t kBuffer = std::size_t{1} << 18;
-    const std::unique_ptr<char[]> buffer(done < size ? new (std::nothrow) char[kBuffer] : nullptr);
-    if (done < size && !buffer) error = ENOMEM;
-    while (buffer && done < size) {
+    const std::unique_ptr<char[]> buffer(new (std::nothrow) char[kBuffer]);
+    if (!buffer) throwFileFailure(os::kWriteFailed, path, ENOMEM);
+    while (done < size) {
         const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(kBuffer, size - done));
-        const ssize_t got = ::pread(from, buffer.get(), want, static_cast<off_t>(done));
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) {
-            error = got == 0 ? EIO : errno;
-            return done;
-        }
-        std::size_t put = 0;
-        while (put < static_cast<std::size_t>(got)) {
-            const ssize_t n = ::pwrite(to, buffer.get() + put, static_cast<std::size_t>(got) - put,
-                                       static_cast<off_t>(done + put));
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) {
-                error = n == 0 ? EIO : errno;
-                return done + put;
-            }
-            put += static_cast<std::size_t>(n);
-        }
-        done += put;
+        const std::size_t got =
+            os::readSomeAt(from, done, buffer.get(), want, path, os::kWriteFailed);
+        if (got == 0) throwFileFailure(os::kWriteFailed, path, EIO);
+        writeAll(to, buffer.get(), got, true, done, path, os::kWriteFailed);
     }
-    return done;
 }
 }  // namespace
 
@@ -231,19 +241,22 @@ void OutputFile::settle() {
         written_ = 0;  // nothing written reached the file
         throwFileFailure(os::kCreateFailed, path_, spool->error);
     }
-    int error = 0;
-    const std::uint64_t arrived = copyFromStart(asFd(spool->handle), fd, written_, error);
-    if (error == 0 && ::lseek(fd, static_cast<off_t>(written_), SEEK_SET) >= 0) return;
-    if (error == 0) error = errno;
-    // The file keeps the whole lines that arrived.
-    std::uint64_t kept = 0;
-    for (const std::uint64_t end : spool->lineEnds)
-        if (end <= arrived) kept = end;
-    written_ = ::ftruncate(fd, static_cast<off_t>(kept)) == 0 &&
-                       ::lseek(fd, static_cast<off_t>(kept), SEEK_SET) >= 0
-                   ? kept
-                   : arrived;
-    throwFileFailure(os::kWriteFailed, path_, static_cast<unsigned long>(error));
+    std::uint64_t arrived = 0;
+    try {
+        copyFromStart(asFd(spool->handle), fd, written_, arrived, path_);
+        if (::lseek(fd, static_cast<off_t>(written_), SEEK_SET) < 0)
+            throwFileFailure(os::kWriteFailed, path_, static_cast<unsigned long>(errno));
+    } catch (const FileFailure&) {
+        // The file keeps the whole lines that arrived.
+        std::uint64_t kept = 0;
+        for (const std::uint64_t end : spool->lineEnds)
+            if (end <= arrived) kept = end;
+        written_ = ::ftruncate(fd, static_cast<off_t>(kept)) == 0 &&
+                           ::lseek(fd, static_cast<off_t>(kept), SEEK_SET) >= 0
+                       ? kept
+                       : arrived;
+        throw;
+    }
 }
 
 OutputFile::~OutputFile() {
@@ -254,27 +267,6 @@ OutputFile::~OutputFile() {
     }
     if (handle_ != -1) ::close(asFd(handle_));
 }
-
-namespace {
-// Writes every byte, going on after a short write or a signal: at the file's position, or at
-// `end` where `positioned`; `end` counts the bytes written either way, also when it throws.
-void writeAll(int fd, const char* data, std::size_t size, bool positioned, std::uint64_t& end,
-              const std::filesystem::path& path, const char* failed) {
-    const std::size_t limit = fileLayerPaths().writeLimit;
-    while (size > 0) {
-        const std::size_t want = limit != 0 && limit < size ? limit : size;
-        const ssize_t done = positioned ? ::pwrite(fd, data, want, static_cast<off_t>(end))
-                                        : ::write(fd, data, want);
-        if (done < 0) {
-            if (errno == EINTR) continue;
-            throwFileFailure(failed, path, static_cast<unsigned long>(errno));
-        }
-        end += static_cast<std::uint64_t>(done);
-        data += done;
-        size -= static_cast<std::size_t>(done);
-    }
-}
-}  // namespace
 
 void OutputFile::write(const char* data, std::size_t size) {
     if (spool_ &&
@@ -381,14 +373,8 @@ void dropCachedPagesOf(const std::filesystem::path& target) {
 // own elsewhere. Read and write: the run reads the copy through the same file.
 ReplacementFile::ReplacementFile(const std::filesystem::path& target) : target_(target) {
     dropCachedPagesOf(target);
-    const std::filesystem::path folder =
-        target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-#ifdef O_TMPFILE
-    if (fileLayerPaths().unnamedFiles) {
-        handle_ = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
-        if (handle_ >= 0) return;
-    }
-#endif
+    handle_ = unnamedFileBeside(target, 0666);
+    if (handle_ >= 0) return;
     for (int number = 0; number <= os::kOtherNames; ++number) {
         const std::filesystem::path name = os::temporaryName(target, number);
         const int fd =
