@@ -98,6 +98,28 @@ TEST(RunTest, LinesLongerThanTheBufferAreListedWhole) {
                                "000022:終端検出[EOF] - グループ値読み込み時"}));
 }
 
+// Whether the first line holds an LF is decided however far into the file the line ends: the
+// first page is read on its own, the rest in larger pieces. An LF there means a CR LF copy of the
+// first line, up to the first CR (one box), whose last line is the comment's value; a CR LF, the
+// file read as it is.
+TEST(RunTest, AnLfEndingALongFirstLineIsFoundWhereverItLies) {
+    for (const std::size_t spaces : {4000, 4091, 4092, 4093, 4096, 5000, 600'000}) {
+        for (const std::string_view lineEnd : {"\n", "\r\n"}) {
+            SCOPED_TRACE(std::to_string(spaces) + (lineEnd == "\n" ? " LF" : " CR LF"));
+            // The line end begins at byte spaces + 3: the page's last byte for 4093.
+            const std::string dxf =
+                std::string(spaces, ' ') + "999" + std::string(lineEnd) + "note\r\n  0\r\nEOF\r\n";
+            test::FakeHost host;
+            EXPECT_EQ(test::listingOf(dxf, &host),
+                      lineEnd == "\n"
+                          ? test::listing({"000002:終端検出[EOF] - グループ値読み込み時"})
+                          : test::listing({"000001:コメント > note",
+                                           "000004:終端検出[EOF] - グループ値読み込み時"}));
+            EXPECT_EQ(host.boxes.size(), lineEnd == "\n" ? 1u : 0u);
+        }
+    }
+}
+
 // A header variable whose values outgrow memory waits in a scratch file and is listed the same:
 // values before and after a line too long for the buffer, then a comment and a section start,
 // which are written before the variable.
