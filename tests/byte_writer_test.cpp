@@ -1,7 +1,15 @@
 #include "engine/byte_writer.h"
 
 #ifdef __linux__
+#include <linux/audit.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
+
+#include <cerrno>
+#include <cstddef>
 #endif
 
 #include <bit>
@@ -340,6 +348,55 @@ TEST(OutputFileTest, ACopyCutShortKeepsTheSpooledWholeLines) {
         EXPECT_EQ(readFile(dir / "out.txt"), expected) << nameOf(way);
     }
 }
+
+#if defined(__x86_64__)
+// Makes every ftruncate of the calling thread, and of the threads it starts from then on, fail
+// with EIO, as a file system that cannot free blocks would; the other threads are untouched.
+bool failTruncationsOnThisThread() {
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, AUDIT_ARCH_X86_64, 0, 3),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_ftruncate, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | (EIO & SECCOMP_RET_DATA)),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    const sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
+    return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+           ::syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, 0, &program) == 0;
+}
+
+// An old file that cannot be emptied, at once or on a thread of its own: the failure names the
+// file and the system's reason, at the truncation itself or at the first write or close after
+// it, and the old file is left as it was, none of the new bytes in it.
+TEST(OutputFileTest, AnOldFileThatCannotBeEmptiedIsLeftAsItWas) {
+    for (const Over way : {Over::OldEmptiedAtOnce, Over::OldEmptiedBehind}) {
+        TempDir dir;
+        const FileLayerAs paths(layerFor(way));
+        std::string old;
+        for (int i = 0; i < 20000; ++i) old += "old line " + std::to_string(i) + "\r\n";
+        writeFile(dir / "out.txt", old);
+        std::string message;
+        bool filtered = false;
+        // A thread of its own, so that the filter goes with it.
+        std::thread([&] {
+            filtered = failTruncationsOnThisThread();
+            if (!filtered) return;
+            message = failureOf([&] {
+                OutputFile file(dir / "out.txt", OutputFile::Mode::Keep);
+                file.truncate();
+                file.write("new line\r\n", 10);
+                file.close();
+            });
+        }).join();
+        ASSERT_TRUE(filtered) << "no system call filter here";
+        EXPECT_NE(message.find("ファイルを作成できません。"), std::string::npos) << message;
+        EXPECT_NE(message.find("out.txt"), std::string::npos) << message;
+        EXPECT_NE(message.find(osErrorText(EIO)), std::string::npos) << message;
+        EXPECT_TRUE(readFile(dir / "out.txt") == old) << nameOf(way);
+    }
+}
+#endif
 #endif
 
 }  // namespace
