@@ -17,16 +17,14 @@ namespace {
 // limit, which the reader reports.
 constexpr std::int32_t kLastLaneCode = 2147483647 - 2;
 
-// One double in this many is formatted on the lane's thread, the others by the listing's writer
-// on the I/O thread, which also reads and writes: then neither thread waits long for the other.
-// On the binary twin of the benchmark's 100 MB drawing (2 cores, medians of 15 interleaved
-// runs), one in four took 116 ms; none 131, one in eight 132, three in eight and one in two 122;
-// one in three and one in four came within the noise of each other (three runs of 21 rounds).
-constexpr unsigned kFormattedHereEvery = 4;
-
 template <class Integer>
 char* putInteger(Integer value, char* to) {
     return std::to_chars(to, to + 24, value).ptr;
+}
+
+DoubleTexts& doubleTextsChosen() {
+    static DoubleTexts way = DoubleTexts::ByTheLessBusy;
+    return way;
 }
 
 // Whether a "0" group's value in ENTITIES or BLOCKS is more than an entity line.
@@ -35,6 +33,10 @@ bool isEntityRunEnd(std::string_view value) {
 }
 
 }  // namespace
+
+void useDoubleTexts(DoubleTexts way) {
+    doubleTextsChosen() = way;
+}
 
 // The lane stays off where the plain reader alone is asked for, so that the two can be held
 // against each other, as the text lane is.
@@ -45,6 +47,7 @@ BinaryLane::BinaryLane(BinaryReader& reader, StructureAnnotator& annotator, List
       listing_(listing),
       bytes_(listing.bytes()),
       on_(scanPath() != ScanPath::Off && LaneHead::fits(texts.genericGap)),
+      doubleTexts_(doubleTextsChosen()),
       head_(texts.genericGap) {
     for (unsigned code = 0; code < kBinaryCodeEnd; ++code) {
         CodeEntry& entry = codes_[code];
@@ -139,7 +142,6 @@ void BinaryLane::passes(const char* at, std::int32_t lineCnt) {
     const char* end = reader_.bufferEnd();
     Group group;
     char* to = nullptr;
-    unsigned doubles = 0;
     try {
         to = reserve();
         while (lineCnt < kLastLaneCode && takes<kTwoByteCodes>(at, end, group)) {
@@ -150,16 +152,15 @@ void BinaryLane::passes(const char* at, std::int32_t lineCnt) {
                 to += head_.genericSize();
                 std::memcpy(to, group.code->text, sizeof CodeEntry::text);
                 to += group.code->size;
-                // Strings first, then doubles, most of whose text the writer makes on the I/O
-                // thread as it writes the buffer.
+                // Strings first, then doubles, whose text the writer makes on the I/O thread as
+                // it writes the buffer, unless that thread is the busier one (formatHere_).
                 const BinaryType type = group.code->type;
                 if (type == BinaryType::String) {
                     to = putString(group, to);
                 } else if (type == BinaryType::Double) {
-                    to =
-                        ++doubles % kFormattedHereEvery == 0
-                            ? formatDouble(std::bit_cast<double>(littleEndianWord(group.value)), to)
-                            : bytes_.putDeferredDouble(to, group.value);
+                    to = formatHere_ ? formatDouble(
+                                           std::bit_cast<double>(littleEndianWord(group.value)), to)
+                                     : bytes_.putDeferredDouble(to, group.value);
                 } else {
                     to = putNumber(group, to);
                 }
@@ -267,10 +268,17 @@ char* BinaryLane::special(Need need, char* to, const Group& group, std::int32_t 
 }
 
 // Room for a group or more; the writer's buffer is handed to its background write when full.
+// Who makes the doubles' text is settled again for each buffer: which of the two threads has
+// more to do changes with the drawing and with the machine. On the binary twin of the
+// benchmark's 100 MB drawing (2 cores, 51 interleaved rounds), against one double in four made
+// here: 0.957 x the time, and 0.969 x that of leaving them all to the writer; the same as making
+// every other double here while the writer is behind.
 char* BinaryLane::reserve() {
     lent_ = true;
     char* to = bytes_.reserve(2 * kGroupMost);
     limit_ = to + bytes_.room() - kGroupMost;
+    formatHere_ = doubleTexts_ == DoubleTexts::ByTheLane ||
+                  (doubleTexts_ == DoubleTexts::ByTheLessBusy && bytes_.ioBehind());
     lent_ = false;
     return to;
 }

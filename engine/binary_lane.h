@@ -28,6 +28,12 @@
 
 namespace dxflist {
 
+// Who makes the text of a binary drawing's doubles: the lane while the listing's writer, on the
+// I/O thread, is behind, and the writer otherwise (the run's way); or always one of them.
+enum class DoubleTexts { ByTheLessBusy, ByTheLane, ByTheWriter };
+// Makes later runs use `way`; for tests, which must see both threads make them.
+void useDoubleTexts(DoubleTexts way);
+
 class BinaryLane {
   public:
     BinaryLane(BinaryReader& reader, StructureAnnotator& annotator, ListingWriter& listing,
@@ -93,13 +99,15 @@ class BinaryLane {
     ListingWriter& listing_;
     ByteWriter& bytes_;
     const bool on_;
+    const DoubleTexts doubleTexts_;
 
     // Set for one call of run().
     HostServices* host_ = nullptr;
     const std::function<void(std::int32_t, std::uint64_t)>* showProgress_ = nullptr;
     int shown_ = 0;
-    bool lent_ = false;      // the listing writer is writing, not the lane
-    char* limit_ = nullptr;  // the lane writes a group while its pointer is below this
+    bool lent_ = false;        // the listing writer is writing, not the lane
+    bool formatHere_ = false;  // the lane makes the doubles' text, not the listing's writer
+    char* limit_ = nullptr;    // the lane writes a group while its pointer is below this
 
     CodeEntry codes_[kBinaryCodeEnd];
     StructureAnnotator::Needs needs_{};

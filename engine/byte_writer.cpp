@@ -47,6 +47,7 @@ void ByteWriter::flush() {
     Slot& full = slots_[current_];
     const std::size_t nextIndex = (current_ + 1) % slots_.size();
     Slot& next = slots_[nextIndex];
+    ioBehind_ = next.writing && !io_->ran(next.ticket);
     finishWrite(next);
     full.size = size;
     full.lineEnd = lineEnd_;

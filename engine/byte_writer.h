@@ -74,6 +74,9 @@ class ByteWriter {
         return to + kDeferredDoubleRoom;
     }
     static constexpr std::size_t kDeferredDoubleRoom = 32;
+    // Whether the last buffer handed over found the next one still being written: the I/O
+    // thread is the busier of the two, and the caller had better make its doubles' text itself.
+    bool ioBehind() const { return ioBehind_; }
     void commitLines(const char* end) {
         commit(end);
         lineEnd_ = used_;
@@ -120,6 +123,7 @@ class ByteWriter {
     std::uint64_t wholeLines_ = 0;      // bytes of whole lines already in the file
     std::atomic<bool> failed_ = false;  // a write failed: the writes after it are not made
     bool flushedMidLine_ = false;       // the last buffer written ended inside a line
+    bool ioBehind_ = false;
     bool finished_ = false;
     std::shared_ptr<IoThread> io_;
 };

@@ -69,6 +69,11 @@ void IoThread::run(const std::function<void()>& job, Ticket ticket) {
     ranOne_.notify_all();
 }
 
+bool IoThread::ran(Ticket ticket) {
+    const std::lock_guard lock(mutex_);
+    return ranCount_ >= ticket;
+}
+
 void IoThread::wait(Ticket ticket) {
     std::unique_lock lock(mutex_);
     ranOne_.wait(lock, [&] { return ranCount_ >= ticket; });

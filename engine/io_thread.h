@@ -36,6 +36,8 @@ class IoThread {
     Ticket post(std::function<void()> job);
     // Waits for a job; throws what it threw.
     void wait(Ticket ticket);
+    // Whether a job has run (without waiting for it).
+    bool ran(Ticket ticket);
 
   private:
     void work();
