@@ -6,20 +6,20 @@ namespace dxflist {
 
 const ListingTexts& listingTexts() {
     static const ListingTexts texts{
-        .genericGap = utf8ToCp932("　　"),
-        .comment = utf8ToCp932("コメント > "),
-        .sectionStart = utf8ToCp932("セクションの始まり"),
-        .sectionSuffix = utf8ToCp932(" セクション"),
-        .tablesSection = utf8ToCp932("TABLESセクション"),
-        .tableStart = utf8ToCp932("TABLEの始まり"),
-        .tableEnd = utf8ToCp932("TABLEの終わり"),
-        .sectionEnd = utf8ToCp932("セクションの終わり"),
-        .fileEnd = utf8ToCp932("DXFファイルの終了"),
-        .unhandled = utf8ToCp932("未処理オブジェクト "),
-        .endAtCodeLine = utf8ToCp932("終端検出[EOF] - グループコード読み込み時"),
-        .endAtCodeLineCounted =
-            utf8ToCp932("終端検出[EOF] - グループコード読み込み時 チェック出たところ"),
-        .endAtValueLine = utf8ToCp932("終端検出[EOF] - グループ値読み込み時"),
+        .genericGap = std::string(toCp932("　　").view()),
+        .comment = std::string(toCp932("コメント > ").view()),
+        .sectionStart = std::string(toCp932("セクションの始まり").view()),
+        .sectionSuffix = std::string(toCp932(" セクション").view()),
+        .tablesSection = std::string(toCp932("TABLESセクション").view()),
+        .tableStart = std::string(toCp932("TABLEの始まり").view()),
+        .tableEnd = std::string(toCp932("TABLEの終わり").view()),
+        .sectionEnd = std::string(toCp932("セクションの終わり").view()),
+        .fileEnd = std::string(toCp932("DXFファイルの終了").view()),
+        .unhandled = std::string(toCp932("未処理オブジェクト ").view()),
+        .endAtCodeLine = std::string(toCp932("終端検出[EOF] - グループコード読み込み時").view()),
+        .endAtCodeLineCounted = std::string(
+            toCp932("終端検出[EOF] - グループコード読み込み時 チェック出たところ").view()),
+        .endAtValueLine = std::string(toCp932("終端検出[EOF] - グループ値読み込み時").view()),
     };
     return texts;
 }

@@ -23,7 +23,7 @@ struct ListingTexts {
     std::string endAtValueLine;
 };
 
-// The texts, converted once.
+// The texts (in code page 932 from the build on).
 const ListingTexts& listingTexts();
 
 }  // namespace dxflist

@@ -17,7 +17,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/cp932.h"
+#include "tests/platform_cp932.h"
 #include "engine/dxflist.h"
 #include "engine/failure.h"
 #include "engine/host.h"

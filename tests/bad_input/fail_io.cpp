@@ -5,9 +5,12 @@
 //   only at close.
 // - DXFLIST_FAIL_REOPEN=SUFFIX: open() for writing of a path ending in SUFFIX works once and
 //   then fails with EIO, as a file on a network drive that went away.
+// - DXFLIST_FAIL_ICONV=1: iconv_open() fails with ENOMEM, as where the system's converter
+//   modules are missing or cannot be loaded for want of memory.
 // Every other call is the system's own.
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <iconv.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -72,4 +75,14 @@ extern "C" int close(int fd) {
     if (!failing || result != 0) return result;
     errno = EIO;
     return -1;
+}
+
+extern "C" iconv_t iconv_open(const char* to, const char* from) {
+    if (std::getenv("DXFLIST_FAIL_ICONV")) {
+        errno = ENOMEM;
+        return reinterpret_cast<iconv_t>(-1);
+    }
+    using Open = iconv_t (*)(const char*, const char*);
+    static const auto systemOpen = reinterpret_cast<Open>(dlsym(RTLD_NEXT, "iconv_open"));
+    return systemOpen(to, from);
 }

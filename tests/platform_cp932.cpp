@@ -1,4 +1,4 @@
-#include "engine/cp932.h"
+#include "tests/platform_cp932.h"
 
 #include "engine/failure.h"
 
@@ -9,7 +9,7 @@
 #include <cerrno>
 #endif
 
-namespace dxflist {
+namespace dxflist::test {
 namespace {
 
 [[noreturn]] void conversionFailed(std::string_view utf8, std::string_view reason) {
@@ -65,4 +65,4 @@ std::string utf8ToCp932(std::string_view utf8) {
 
 #endif
 
-}  // namespace dxflist
+}  // namespace dxflist::test
