@@ -5,8 +5,9 @@
 # bench/binary_scan.cpp), and checks the targets: within 1.5 times the floor, under 10 MiB.
 #   bench/binary_bench.sh BUILD_DIR [RUNS]
 # Prints medians of RUNS interleaved runs (default 5) of wall and CPU time, and the median and
-# range of each round's run against that round's floor. Exit status 0 only when every target
-# is met.
+# range of each round's run against that round's floor, and each processor's time for one fixed
+# loop before and after the rounds (a run of two threads goes as fast as its slower core). Exit
+# status 0 only when every target is met.
 set -euo pipefail
 
 build=$(cd "${1:?usage: binary_bench.sh BUILD_DIR [RUNS]}" && pwd)
@@ -41,6 +42,7 @@ run_floor() {
     dd if=/dev/zero of="$work/floor-listing" bs=1M count="$2" iflag=count_bytes status=none
 }
 
+cores_before=$("$build/bench/dxflist-core-speed")
 run_engine "$text"
 text_listing_bytes=$(stat -c %s "$work/app/output.txt")
 run_engine "$binary"
@@ -70,6 +72,7 @@ awk -v w="$(m "${se[@]}")" -v c="$(m "${sc[@]}")" -v f="$floor_us" \
 # medians with it: each run is also held against the floor timed right after it.
 printf '%s\n' "${ratios[@]}" | sort -n |
     awk '{a[NR] = $1} END {printf "big100-bin against the floor of its own round: median %.2f, %.2f-%.2f\n", a[int((NR + 1) / 2)], a[1], a[NR]}'
+echo "each processor's time for one fixed loop, in ms: before the rounds ${cores_before}, after them $("$build/bench/dxflist-core-speed")"
 echo "(big100-crlf: the CR LF drawing the binary twin was made from, against its own floor;"
 echo " binary-scan: the yardstick on the binary twin, against the binary floor; $runs interleaved runs; medians; binary file $(stat -c %s "$binary") bytes, listing" \
     "$listing_bytes bytes; load average $(cut -d' ' -f1-3 /proc/loadavg))"
