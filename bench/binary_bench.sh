@@ -6,8 +6,8 @@
 #   bench/binary_bench.sh BUILD_DIR [RUNS]
 # Prints medians of RUNS interleaved runs (default 5) of wall and CPU time, and the median and
 # range of each round's run against that round's floor, and each processor's time for one fixed
-# loop before and after the rounds (a run of two threads goes as fast as its slower core). Exit
-# status 0 only when every target is met.
+# loop and for copying 256 MiB, before and after the rounds (a run of two threads goes as fast as
+# its slower core, and with the host's memory). Exit status 0 only when every target is met.
 set -euo pipefail
 
 build=$(cd "${1:?usage: binary_bench.sh BUILD_DIR [RUNS]}" && pwd)
@@ -72,7 +72,7 @@ awk -v w="$(m "${se[@]}")" -v c="$(m "${sc[@]}")" -v f="$floor_us" \
 # medians with it: each run is also held against the floor timed right after it.
 printf '%s\n' "${ratios[@]}" | sort -n |
     awk '{a[NR] = $1} END {printf "big100-bin against the floor of its own round: median %.2f, %.2f-%.2f\n", a[int((NR + 1) / 2)], a[1], a[NR]}'
-echo "each processor's time for one fixed loop, in ms: before the rounds ${cores_before}, after them $("$build/bench/dxflist-core-speed")"
+echo "each processor's time for one fixed loop / 256 MiB copied, in ms: before the rounds ${cores_before}, after them $("$build/bench/dxflist-core-speed")"
 echo "(big100-crlf: the CR LF drawing the binary twin was made from, against its own floor;"
 echo " binary-scan: the yardstick on the binary twin, against the binary floor; $runs interleaved runs; medians; binary file $(stat -c %s "$binary") bytes, listing" \
     "$listing_bytes bytes; load average $(cut -d' ' -f1-3 /proc/loadavg))"
