@@ -5,6 +5,7 @@
 // memory is short).
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace dxflist {
@@ -37,6 +38,7 @@ struct Cp932Text {
     char bytes[kMost] = {};
     std::size_t size = 0;
     std::string_view view() const { return {bytes, size}; }
+    std::string str() const { return std::string(view()); }
 };
 
 // `utf8` in code page 932; a character outside ASCII and kCp932Chars, or a text too long, stops

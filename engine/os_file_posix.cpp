@@ -138,9 +138,7 @@ void writeAll(int fd, const char* data, std::size_t size, bool positioned, std::
         size -= static_cast<std::size_t>(done);
     }
 }
-}  // namespace
 
-namespace {
 // A new unnamed file, read and write, in the folder of `path`: in the same file system as the
 // file it stands in for. -1 where there is none (not Linux, or a file system without unnamed
 // files).

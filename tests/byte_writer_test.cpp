@@ -55,11 +55,17 @@ FileLayerPaths layerFor(Over way) {
     return paths;
 }
 
-OutputFile openOver(const std::filesystem::path& path, Over way) {
-    if (way == Over::Nothing) return OutputFile(path);
+// An old file of 20,000 lines, longer than anything a test writes over it; returns its bytes.
+std::string writeOldFile(const std::filesystem::path& path) {
     std::string old;
     for (int i = 0; i < 20000; ++i) old += "old line " + std::to_string(i) + "\r\n";
     writeFile(path, old);
+    return old;
+}
+
+OutputFile openOver(const std::filesystem::path& path, Over way) {
+    if (way == Over::Nothing) return OutputFile(path);
+    writeOldFile(path);
     OutputFile file(path, OutputFile::Mode::Keep);
     file.truncate();
     return file;
@@ -373,9 +379,7 @@ TEST(OutputFileTest, AnOldFileThatCannotBeEmptiedIsLeftAsItWas) {
     for (const Over way : {Over::OldEmptiedAtOnce, Over::OldEmptiedBehind}) {
         TempDir dir;
         const FileLayerAs paths(layerFor(way));
-        std::string old;
-        for (int i = 0; i < 20000; ++i) old += "old line " + std::to_string(i) + "\r\n";
-        writeFile(dir / "out.txt", old);
+        const std::string old = writeOldFile(dir / "out.txt");
         std::string message;
         bool filtered = false;
         // A thread of its own, so that the filter goes with it.
