@@ -44,6 +44,7 @@ TEST(BinaryValuesTest, DoublesAsTheLibrariesWriteThem) {
         {100000.5, "100000.5"},
         {654321.01, "654321.01"},
         {999999.9999, "999999.9999"},
+        {1000000.0, "1000000.0"},
         {1000000.25, "1000000.25"},
         // A few decimals, up to nine, below 2^51 / 10^9, and just past these limits.
         {0.123456789, "0.123456789"},
