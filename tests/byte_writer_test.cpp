@@ -329,6 +329,24 @@ TEST(OutputFileTest, SpooledBytesArriveOnceEach) {
     }
 }
 
+// A file moved to another variable, its spool with it: the bytes written before and after the
+// move arrive, in order, however the old file was emptied.
+TEST(OutputFileTest, AMovedFileKeepsItsSpool) {
+    for (const Over way : kEveryWay) {
+        TempDir dir;
+        const FileLayerAs paths(layerFor(way));
+        OutputFile file = OutputFile(dir / "other.txt");
+        {
+            OutputFile over = openOver(dir / "out.txt", way);
+            over.write("before\r\n", 8);
+            file = std::move(over);
+        }
+        file.write("after\r\n", 7);
+        file.close();
+        EXPECT_EQ(readFile(dir / "out.txt"), "before\r\nafter\r\n") << nameOf(way);
+    }
+}
+
 // When copying the spooled bytes in fails half-way, the file keeps what the copy brought up to
 // the end of the last spooled write that ended a line.
 TEST(OutputFileTest, ACopyCutShortKeepsTheSpooledWholeLines) {
