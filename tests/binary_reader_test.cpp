@@ -4,10 +4,14 @@
 // tests/binary/binary_twins.py.
 
 #include <algorithm>
+#include <array>
 #include <bit>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <limits>
+#include <random>
 #include <vector>
 
 #include "engine/binary_reader.h"
@@ -83,6 +87,67 @@ TEST(BinaryValuesTest, DoublesAsTheLibrariesWriteThem) {
         char text[kDoubleTextMost];
         const char* end = formatDouble(row.value, text);
         EXPECT_EQ(std::string(text, static_cast<std::size_t>(end - text)), row.text);
+    }
+}
+
+// Many doubles, most of them with a few decimals as a drawing's are, the rest any bits: each
+// text reads back as its double, has as few significant digits as the shortest form the
+// standard library finds, and is plain exactly from 1e-4 to below 1e16, with a digit on each
+// side of the point.
+TEST(BinaryValuesTest, ManyDoublesReadBackInTheShortestDigits) {
+    std::mt19937_64 random(20261210);
+    const double scales[] = {1, 10, 100, 1000, 10000, 100000};
+    std::uint64_t powersOfTen[12] = {10};
+    for (int i = 1; i < 12; ++i) powersOfTen[i] = powersOfTen[i - 1] * 10;
+    const auto significant = [](std::string_view text) {
+        text = text.substr(0, text.find('e'));
+        std::string digits;
+        for (const char c : text)
+            if (c >= '0' && c <= '9') digits += c;
+        const auto first = digits.find_first_not_of('0');
+        const auto last = digits.find_last_not_of('0');
+        return first == std::string::npos ? std::size_t{1} : last - first + 1;
+    };
+    for (int i = 0; i < 400000; ++i) {
+        double value = 0;
+        switch (i % 4) {
+            case 0:  // any bits but NaN and infinity
+                value = std::bit_cast<double>(random());
+                if (!std::isfinite(value)) continue;
+                break;
+            case 1:  // up to eleven digits, a few of them decimals
+                value = static_cast<double>(random() % powersOfTen[random() % 12]) /
+                        scales[random() % 6];
+                break;
+            case 2:  // around the edges of the plain notation and of ten to the sixth
+                value = std::nextafter(std::array{1e-4, 1e6, 1e16}[random() % 3],
+                                       random() % 2 ? 0.0 : 1e300);
+                break;
+            default:  // a random double of the drawing's usual size
+                value = static_cast<double>(random() >> 11) / 0x1p53 *
+                        std::array{1.0, 1e4, 1e6, 1e8}[random() % 4];
+        }
+        if (random() % 2) value = -value;
+        char text[kDoubleTextMost + 1];
+        char* end = formatDouble(value, text);
+        *end = '\0';
+        const std::string_view got(text, static_cast<std::size_t>(end - text));
+        char shortest[40];
+        const char* shortestEnd = std::to_chars(shortest, shortest + sizeof shortest, value,
+                                                std::chars_format::scientific)
+                                      .ptr;
+        const double magnitude = std::fabs(value);
+        const bool plain = magnitude == 0 || (magnitude >= 1e-4 && magnitude < 1e16);
+        ASSERT_EQ(std::strtod(text, nullptr), value) << got;
+        ASSERT_EQ(std::signbit(std::strtod(text, nullptr)), std::signbit(value)) << got;
+        ASSERT_EQ(significant(got), significant({shortest, shortestEnd})) << got;
+        ASSERT_EQ(got.find('e') == std::string_view::npos, plain) << got;
+        if (plain) {
+            const std::string_view unsigned_ = got.substr(got[0] == '-');
+            ASSERT_TRUE(unsigned_.find('.') != std::string_view::npos && unsigned_[0] != '.' &&
+                        unsigned_.back() != '.')
+                << got;
+        }
     }
 }
 
