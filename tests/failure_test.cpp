@@ -88,6 +88,11 @@ const FailureRow kRows[] = {
      "in.dxf",
      "",
      "unix.dxf.tmp.99"},
+    // The last of them is still taken.
+    {"AllButTheLastTemporaryNameTaken",
+     {{"in.dxf", kLf}, {"unix.dxf", "old"}, {"unix.dxf.tmp", "<taken but the last>"}},
+     "in.dxf",
+     nullptr},
 #ifndef _WIN32
     // A FIFO would keep the run waiting for a writer, a device would never end.
     {"FifoAsSource", {{"p.dxf", "<fifo>"}}, "p.dxf", "p.dxf", kNotAFile},
@@ -179,7 +184,8 @@ void makeFiles(const test::TempDir& dir,
         if (what == "<copy>") std::filesystem::create_symlink("unix.dxf", dir / name);
         if (what == "<drawing>") std::filesystem::create_hard_link(dir / "in.dxf", dir / name);
         if (what == "<notes>") std::filesystem::create_symlink(dir / "notes.dxf", dir / name);
-        for (int i = 0; what == "<taken>" && i <= 99; ++i)
+        const int taken = what == "<taken>" ? 100 : what == "<taken but the last>" ? 99 : 0;
+        for (int i = 0; i < taken; ++i)
             test::writeFile(dir / (name + (i ? "." + std::to_string(i) : "")), "");
 #ifndef _WIN32
         if (what == "<fifo>") {
