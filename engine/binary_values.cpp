@@ -204,7 +204,7 @@ char* formatDouble(double value, char* to) {
     if (value == 0)
         return std::signbit(value) ? std::copy_n("-0.0", 4, to) : std::copy_n("0.0", 3, to);
     if (formatUsual(value, to)) return to;
-    // Four decimals first, the most a drawing's values usually have: fewer digits to write.
+    // The rest: from 10^6 on with up to four decimals, then up to nine, then any double.
     if (formatFewDecimals<4>(value, to)) return to;
     return formatAnyDouble(value, to);
 }

@@ -9,7 +9,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
 #include <limits>
 #include <random>
 #include <vector>

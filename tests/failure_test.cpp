@@ -88,7 +88,7 @@ const FailureRow kRows[] = {
      "in.dxf",
      "",
      "unix.dxf.tmp.99"},
-    // The last of them is still taken.
+    // Only the last of them is free: the copy takes it.
     {"AllButTheLastTemporaryNameTaken",
      {{"in.dxf", kLf}, {"unix.dxf", "old"}, {"unix.dxf.tmp", "<taken but the last>"}},
      "in.dxf",
