@@ -374,20 +374,51 @@ TEST(OutputFileTest, ACopyCutShortKeepsTheSpooledWholeLines) {
 }
 
 #if defined(__x86_64__)
-// Makes every ftruncate of the calling thread, and of the threads it starts from then on, fail
-// with EIO, as a file system that cannot free blocks would; the other threads are untouched.
-bool failTruncationsOnThisThread() {
+// Makes every call `number` of the calling thread, and of the threads it starts from then on,
+// fail with `error`, as a file system that refuses it would; the other threads are untouched.
+bool failCallsOnThisThread(long number, int error) {
     sock_filter filter[] = {
         BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
         BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, AUDIT_ARCH_X86_64, 0, 3),
         BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_ftruncate, 0, 1),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | (EIO & SECCOMP_RET_DATA)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, static_cast<std::uint32_t>(number), 0, 1),
+        BPF_STMT(BPF_RET | BPF_K,
+                 SECCOMP_RET_ERRNO | (static_cast<std::uint32_t>(error) & SECCOMP_RET_DATA)),
         BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
     };
     const sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
     return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
            ::syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, 0, &program) == 0;
+}
+
+// Where the system cannot copy between the spool and the file in the kernel (network and FUSE
+// file systems answer so), the spooled bytes go through the program: the file gets them all.
+TEST(OutputFileTest, ASpoolTheKernelCannotCopyIsCopiedThroughTheProgram) {
+    for (const int error : {EXDEV, EINVAL, ENOSYS, EOPNOTSUPP}) {
+        TempDir dir;
+        const FileLayerAs paths(layerFor(Over::OldSpooledToTheEnd));
+        writeOldFile(dir / "out.txt");
+        std::string lines;
+        for (int i = 0; i < 5000; ++i) lines += "line " + std::to_string(i) + "\r\n";
+        bool filtered = false;
+        std::string failure;
+        std::thread([&] {
+            filtered = failCallsOnThisThread(SYS_copy_file_range, error);
+            if (!filtered) return;
+            try {
+                OutputFile file(dir / "out.txt", OutputFile::Mode::Keep);
+                file.truncate();
+                file.write(lines.data(), lines.size() / 2);
+                file.write(lines.data() + lines.size() / 2, lines.size() - lines.size() / 2);
+                file.close();
+            } catch (const Failure& caught) {
+                failure = caught.what();
+            }
+        }).join();
+        ASSERT_TRUE(filtered) << "no system call filter here";
+        EXPECT_EQ(failure, "") << osErrorText(error);
+        EXPECT_TRUE(readFile(dir / "out.txt") == lines) << osErrorText(error);
+    }
 }
 
 // An old file that cannot be emptied, at once or on a thread of its own: the failure names the
@@ -402,7 +433,7 @@ TEST(OutputFileTest, AnOldFileThatCannotBeEmptiedIsLeftAsItWas) {
         bool filtered = false;
         // A thread of its own, so that the filter goes with it.
         std::thread([&] {
-            filtered = failTruncationsOnThisThread();
+            filtered = failCallsOnThisThread(SYS_ftruncate, EIO);
             if (!filtered) return;
             message = failureOf([&] {
                 OutputFile file(dir / "out.txt", OutputFile::Mode::Keep);
