@@ -1,12 +1,14 @@
 // Every failure is an exception that names the file and says why; none changes, creates or
 // leaves behind a file.
 
+#include <algorithm>
 #include <limits>
 #include <map>
 #include <memory>
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "engine/cp932.h"
@@ -27,6 +29,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cstddef>
 #include <cstdio>
 #endif
@@ -331,6 +334,43 @@ TEST(TwoRunsTest, WithoutAClaimAnUnreadableDrawingCreatesNoListing) {
         EXPECT_FALSE(std::filesystem::exists(dir / "output.txt")) << name;
     }
 }
+
+#ifndef _WIN32
+// Only a folder closed to new files has an old copy rewritten in place. A temporary name the
+// system refuses for another reason (here a path one byte too long, where the copy's and the
+// listing's own names still fit) fails the run and leaves the old copy and listing as they were:
+// a copy rewritten in place is damaged by a failure or a kill on the way, a risk taken only
+// where the folder allows nothing else.
+TEST(CopyInPlaceTest, ATemporaryNameRefusedForAnotherReasonFailsTheRun) {
+    const FileLayerAs paths({.unnamedFiles = false});
+    test::TempDir dir;
+    test::writeFile(dir / "in.dxf", kLf);
+    // The longest folder whose "/output.txt" fits in a path: "/unix.dxf.tmp" then does not.
+    constexpr std::size_t kFolderSize = PATH_MAX - 1 - std::string_view("/output.txt").size();
+    std::string app = dir.path.string();
+    for (std::size_t left = kFolderSize - app.size(); left > 0;) {
+        std::size_t part = std::min<std::size_t>(200, left - 1);
+        if (left - 1 - part == 1) --part;  // no single byte left over for a "/" alone
+        app += '/' + std::string(part, 'd');
+        left -= part + 1;
+    }
+    ASSERT_EQ(app.size(), kFolderSize);
+    std::filesystem::create_directories(app);
+    const std::map<std::string, std::string> before = {{"output.txt", "earlier"},
+                                                       {"unix.dxf", "old"}};
+    for (const auto& [name, bytes] : before)
+        test::writeFile(std::filesystem::path(app) / name, bytes);
+    test::FakeHost host;
+    const std::string message = test::failureOf(
+        [&] { subDXFver(dir / "in.dxf", host, test::appIn(std::filesystem::path(app))); });
+    EXPECT_NE(message.find(osErrorText(ENAMETOOLONG)), std::string::npos) << message;
+    EXPECT_NE(message.find("unix.dxf.tmp"), std::string::npos) << message;
+    std::map<std::string, std::string> after;
+    for (const auto& entry : std::filesystem::directory_iterator(app))
+        after[entry.path().filename().string()] = test::readFile(entry.path());
+    EXPECT_EQ(after, before);
+}
+#endif
 
 // Exit or a closed window during the copy of a large LF drawing stops the run there: the
 // window's events end the program through the event hook, which the copy calls every few
