@@ -356,19 +356,15 @@ TEST(CopyInPlaceTest, ATemporaryNameRefusedForAnotherReasonFailsTheRun) {
     }
     ASSERT_EQ(app.size(), kFolderSize);
     std::filesystem::create_directories(app);
-    const std::map<std::string, std::string> before = {{"output.txt", "earlier"},
-                                                       {"unix.dxf", "old"}};
-    for (const auto& [name, bytes] : before)
-        test::writeFile(std::filesystem::path(app) / name, bytes);
+    test::writeFile(std::filesystem::path(app) / "output.txt", "earlier");
+    test::writeFile(std::filesystem::path(app) / "unix.dxf", "old");
+    const auto before = snapshot(app);
     test::FakeHost host;
     const std::string message = test::failureOf(
         [&] { subDXFver(dir / "in.dxf", host, test::appIn(std::filesystem::path(app))); });
     EXPECT_NE(message.find(osErrorText(ENAMETOOLONG)), std::string::npos) << message;
     EXPECT_NE(message.find("unix.dxf.tmp"), std::string::npos) << message;
-    std::map<std::string, std::string> after;
-    for (const auto& entry : std::filesystem::directory_iterator(app))
-        after[entry.path().filename().string()] = test::readFile(entry.path());
-    EXPECT_EQ(after, before);
+    EXPECT_EQ(snapshot(app), before);
 }
 #endif
 
