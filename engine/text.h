@@ -59,7 +59,6 @@ struct TextRef {
     // Bytes of the source file.
     static TextRef inSource(const FileRegion& region) { return {{}, region, true, false}; }
 
-    bool empty() const { return inFile ? region.size == 0 : mem.empty(); }
     bool is(std::string_view text) const { return !inFile && mem == text; }
 };
 
